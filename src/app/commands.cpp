@@ -1,0 +1,40 @@
+// The command dispatch: the one place that reaches the dialogs of every part of the program.
+#include "app/commands.h"
+
+#include "app/app_state.h"
+#include "app/main_menu.h"
+#include "app/main_window.h"
+#include "resources/resource_ids.h"
+#include "ui/dialog.h"
+
+namespace {
+
+// "Nuevo": an empty recipe (the category number is kept for the next pre-selection), empty
+// boxes, and the editing commands enabled.
+void NewRecipe() {
+    currentRecipe.dishName.clear();
+    currentRecipe.categoryName.clear();
+    currentRecipe.ingredients.clear();
+    currentRecipe.elaboration.clear();
+    currentRecipe.picturePath.clear();
+    currentRecipe.picturePathWide.clear();
+    ShowRecipeTexts();
+    ClearPictureBox();
+    UnlockEditingCommands();
+}
+
+} // namespace
+
+void RunMainCommand(HWND mainWindow, WORD id) {
+    switch (id) {
+    case IDM_NEW:
+        NewRecipe();
+        break;
+    case IDM_EXIT:
+        EndDialogWindow(mainWindow);
+        break;
+    default:
+        // The picture box and the text boxes notify too; those ids are not commands.
+        break;
+    }
+}
