@@ -23,6 +23,18 @@ void NewRecipe() {
     UnlockEditingCommands();
 }
 
+// Runs a dialog guarded by secondaryDialogOpen: a second guarded dialog chosen while one is
+// open is dropped without a message. `after` runs before the flag is cleared (the box update).
+template <typename Dialog, typename After> void RunGuarded(Dialog dialog, After after) {
+    if (secondaryDialogOpen) {
+        return;
+    }
+    secondaryDialogOpen = true;
+    dialog(nullptr);
+    after();
+    secondaryDialogOpen = false;
+}
+
 } // namespace
 
 void RunMainCommand(HWND mainWindow, WORD id) {
