@@ -1,6 +1,7 @@
 // The command dispatch: the one place that reaches the dialogs of every part of the program.
 #include "app/commands.h"
 
+#include "app/about_box.h"
 #include "app/app_state.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
@@ -41,6 +42,9 @@ void RunMainCommand(HWND mainWindow, WORD id) {
     switch (id) {
     case IDM_NEW:
         NewRecipe();
+        break;
+    case IDM_AUTHOR:
+        RunGuarded(AboutBox, [] {});
         break;
     case IDM_EXIT:
         EndDialogWindow(mainWindow);
