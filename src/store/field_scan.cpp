@@ -1,0 +1,228 @@
+// One pass over the data file yielding the values of several names for every key.
+#include "store/field_scan.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "store/record_codec.h"
+#include "store/store.h"
+
+namespace {
+
+// A value being accumulated for one key in the current run of a name.
+struct PendingValue {
+    std::string bytes;
+    int64_t length = 0;
+    int64_t firstOffset = 0;
+};
+
+struct FieldState {
+    NameMatcher matcher;
+    bool wantBytes = true;
+    std::unordered_map<int64_t, PendingValue> pending; // keys with records in the current run
+    std::unordered_set<int64_t> reported;              // keys whose value has been reported
+    // The last key looked up and its entry (nullptr: already reported); runs rarely mix keys.
+    bool cacheValid = false;
+    int64_t cachedKey = 0;
+    PendingValue *cachedValue = nullptr;
+};
+
+void EndRun(FieldState &state) {
+    if (state.pending.bucket_count() > 64) {
+        state.pending = {}; // clear() would keep (and walk) the buckets of a large malformed run
+    } else {
+        state.pending.clear();
+    }
+    state.cacheValid = false;
+}
+
+// Looks up (or starts) the pending value of `key`; nullptr when its value was reported.
+PendingValue *PendingFor(FieldState &state, int64_t key) {
+    if (state.cacheValid && state.cachedKey == key) {
+        return state.cachedValue;
+    }
+    PendingValue *value = nullptr;
+    if (state.reported.count(key) == 0) {
+        value = &state.pending[key]; // node-based: the pointer stays valid until the entry goes
+    }
+    state.cacheValid = true;
+    state.cachedKey = key;
+    state.cachedValue = value;
+    return value;
+}
+
+} // namespace
+
+FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<WantedField> &wanted,
+                             const FoundValueSink &sink, const ScanProgress &progress, int64_t *scannedSize) {
+    int64_t size = 0;
+    FileStatus status = StoreFileSize(dataFile, size);
+    if (scannedSize != nullptr) {
+        *scannedSize = size;
+    }
+    if (status != FileStatus::Ok) {
+        return status;
+    }
+    std::vector<FieldState> states(wanted.size());
+    bool anyPossible = false;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        states[i].matcher = MakeNameMatcher(wanted[i].name);
+        states[i].wantBytes = wanted[i].wantBytes;
+        anyPossible = anyPossible || states[i].matcher.possible;
+    }
+    if (!anyPossible) {
+        return FileStatus::Ok;
+    }
+    const int64_t end = size / kRecordSize * kRecordSize;
+    std::vector<uint8_t> block(kReadBlockBytes);
+    for (int64_t offset = 0; offset < end;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
+        size_t got = 0;
+        status = StoreFileRead(dataFile, offset, block.data(), want, got);
+        if (status != FileStatus::Ok) {
+            return status;
+        }
+        const size_t records = got / kRecordSize;
+        for (size_t r = 0; r < records; ++r) {
+            const uint8_t *record = block.data() + r * kRecordSize;
+            const int64_t recordOffset = offset + static_cast<int64_t>(r * kRecordSize);
+            for (size_t f = 0; f < states.size(); ++f) {
+                FieldState &state = states[f];
+                if (!RecordNameMatches(record, state.matcher)) {
+                    if (!state.pending.empty()) {
+                        EndRun(state);
+                    }
+                    continue;
+                }
+                const int64_t key = GetI64LE(record + kRecordKey);
+                PendingValue *value = PendingFor(state, key);
+                if (value == nullptr) {
+                    continue; // the first complete value of this key was reported already
+                }
+                if (value->length == 0) {
+                    value->firstOffset = recordOffset;
+                }
+                ++value->length;
+                if (state.wantBytes) {
+                    value->bytes.push_back(static_cast<char>(record[kRecordValueByte]));
+                }
+                if (GetI32LE(record + kRecordLastFlag) != 1) {
+                    continue;
+                }
+                FoundValue found;
+                found.field = f;
+                found.key = key;
+                found.span = {value->firstOffset, recordOffset, value->length};
+                found.bytes = std::move(value->bytes);
+                state.pending.erase(key);
+                state.reported.insert(key);
+                state.cachedValue = nullptr; // the cache holds this key: now reported
+                if (!sink(found)) {
+                    return FileStatus::Ok;
+                }
+            }
+        }
+        offset += static_cast<int64_t>(records * kRecordSize);
+        if (progress && !progress(offset, end)) {
+            return FileStatus::Ok;
+        }
+        if (got < want) {
+            break; // the file became shorter while it was read
+        }
+    }
+    return FileStatus::Ok;
+}
+
+FileStatus ScanFieldValues(const std::vector<WantedField> &wanted, const FoundValueSink &sink,
+                           const ScanProgress &progress, int64_t *scannedSize) {
+    if (scannedSize != nullptr) {
+        *scannedSize = 0;
+    }
+    StoreFile file;
+    const FileStatus status = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
+    if (status != FileStatus::Ok) {
+        return status;
+    }
+    return ScanFieldValuesOf(file, wanted, sink, progress, scannedSize);
+}
+
+FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &span,
+                         const std::function<bool(const uint8_t *bytes, size_t count)> &chunk) {
+    const NameMatcher matcher = MakeNameMatcher(name);
+    if (!matcher.possible || span.firstOffset < 0 || span.firstOffset % kRecordSize != 0 ||
+        span.lastOffset < span.firstOffset || span.lastOffset % kRecordSize != 0 || span.length < 1 ||
+        span.length > (span.lastOffset - span.firstOffset) / kRecordSize + 1) {
+        return FileStatus::Failed;
+    }
+    StoreFile file;
+    FileStatus status = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
+    if (status != FileStatus::Ok) {
+        return status;
+    }
+    int64_t size = 0;
+    status = StoreFileSize(file, size);
+    if (status != FileStatus::Ok) {
+        return status;
+    }
+    const int64_t end = span.lastOffset + kRecordSize;
+    if (size < end) {
+        return FileStatus::Failed;
+    }
+    std::vector<uint8_t> block(kReadBlockBytes);
+    std::string bytes; // the value's bytes of one block
+    int64_t length = 0;
+    bool reachedLast = false;
+    for (int64_t offset = span.firstOffset; offset < end;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
+        size_t got = 0;
+        status = StoreFileRead(file, offset, block.data(), want, got);
+        if (status != FileStatus::Ok) {
+            return status;
+        }
+        if (got != want) {
+            return FileStatus::Failed;
+        }
+        bytes.clear();
+        for (size_t r = 0; r < want / kRecordSize; ++r) {
+            const uint8_t *record = block.data() + r * kRecordSize;
+            if (!RecordNameMatches(record, matcher)) {
+                return FileStatus::Failed;
+            }
+            if (GetI64LE(record + kRecordKey) != key) {
+                continue;
+            }
+            const bool last = GetI32LE(record + kRecordLastFlag) == 1;
+            const bool atEnd = offset + static_cast<int64_t>(r * kRecordSize) == span.lastOffset;
+            if (last != atEnd) {
+                return FileStatus::Failed;
+            }
+            reachedLast = reachedLast || atEnd;
+            bytes.push_back(static_cast<char>(record[kRecordValueByte]));
+            ++length;
+        }
+        if (length > span.length) {
+            return FileStatus::Failed;
+        }
+        if (offset + static_cast<int64_t>(want) == end && (length != span.length || !reachedLast)) {
+            return FileStatus::Failed;
+        }
+        if (!bytes.empty() && !chunk(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size())) {
+            return FileStatus::Ok;
+        }
+        offset += static_cast<int64_t>(want);
+    }
+    return FileStatus::Ok;
+}
+
+FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &span, std::string &value) {
+    value.clear();
+    const FileStatus status = ReadValueSpan(name, key, span, [&value](const uint8_t *bytes, size_t count) {
+        value.append(reinterpret_cast<const char *>(bytes), count);
+        return true;
+    });
+    if (status != FileStatus::Ok) {
+        value.clear();
+    }
+    return status;
+}

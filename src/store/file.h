@@ -1,0 +1,82 @@
+// The store's small file layer: exclusive opens and positioned reads and writes.
+//
+// Every open is exclusive: while one opener holds a file, any other open of it (from this or
+// another process) is refused. On Windows that is CreateFileW without sharing; on POSIX systems
+// an advisory flock() taken right after open() stands in for it, which keeps the store's own
+// openers apart (other programs that do not lock are not held off there).
+//
+// An open refused because another opener holds the file is retried with a short back-off
+// (about one second in all) before it fails with FileStatus::Busy.
+//
+// Offsets and sizes are 64-bit. Nothing here shows a message: results are FileStatus values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+enum class FileStatus {
+    Ok,
+    Missing,  // the folder (or a path component) does not exist, or the path is not usable
+    Busy,     // another opener held the file for longer than the retries waited
+    DiskFull, // no space left for a write
+    Failed,   // any other failure of the system call
+};
+
+enum class FileAccess {
+    Read,      // reading only
+    Write,     // writing only (the size can still be asked)
+    ReadWrite, // both
+};
+
+// An open file. Movable, not copyable; the destructor closes the file.
+class StoreFile {
+public:
+    StoreFile() = default;
+    ~StoreFile();
+    StoreFile(StoreFile &&other) noexcept;
+    StoreFile &operator=(StoreFile &&other) noexcept;
+    StoreFile(const StoreFile &) = delete;
+    StoreFile &operator=(const StoreFile &) = delete;
+
+    bool IsOpen() const { return handle != kNoHandle; }
+
+    static constexpr intptr_t kNoHandle = -1;
+    intptr_t handle = kNoHandle; // HANDLE on Windows, file descriptor elsewhere
+};
+
+// Opens `path` exclusively; a missing file is created empty (the folder never is). On failure
+// `file` stays closed.
+FileStatus OpenStoreFile(const std::filesystem::path &path, FileAccess access, StoreFile &file);
+
+// Closes the file and reports whether the system accepted the close.
+FileStatus CloseStoreFile(StoreFile &file);
+
+FileStatus StoreFileSize(const StoreFile &file, int64_t &size);
+
+// Reads up to `count` bytes at `offset`; `got` receives the number read, less than `count` only
+// at the end of the file.
+FileStatus StoreFileRead(const StoreFile &file, int64_t offset, uint8_t *buffer, size_t count, size_t &got);
+
+// Writes all `count` bytes at `offset`, growing the file as needed. On failure part of the
+// bytes may have reached the file.
+FileStatus StoreFileWrite(const StoreFile &file, int64_t offset, const uint8_t *data, size_t count);
+
+// Sets the file's length (shortening or zero-extending it).
+FileStatus StoreFileSetLength(const StoreFile &file, int64_t length);
+
+// Forces written data to the disk.
+FileStatus StoreFileFlush(const StoreFile &file);
+
+// Fault injection for tests: the plan replaces any earlier one; a default plan injects nothing.
+// Counts run from the moment the plan is set. Process-wide, for the one thread that uses the store.
+struct FileFaultPlan {
+    int busyOpens = 0;            // the next N opens find the file held by another opener
+    int64_t failWriteNumber = 0;  // the Nth write from now fails (1 = the next one); 0 = none
+    size_t partialWriteBytes = 0; // bytes of that write that reach the file before it fails
+    FileStatus writeFailure = FileStatus::DiskFull;
+    int64_t failReadNumber = 0; // the Nth read from now fails with Failed; 0 = none
+    bool failFlush = false;     // every flush fails with Failed
+    bool failSetLength = false; // every length change fails with Failed
+};
+void SetFileFaultPlan(const FileFaultPlan &plan);
