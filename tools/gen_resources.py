@@ -503,20 +503,20 @@ def draw_salad(w, h):
 def draw_fried(w, h):
     """302: a frying pan with a fried egg."""
     c = Canvas(w, h, BACKGROUND)
-    c.shadow(18, 33, 17, 3.5)
-    handle = capsule(28, 25, 36.5, 34, 2.1)
+    c.shadow(17, 32, 16, 3.5)
+    handle = capsule(25.5, 24.5, 34, 33, 2.0)
     c.paint(handle, (60, 52, 52), outline=(30, 24, 24))
-    c.paint(capsule(32, 29.5, 35.5, 33, 0.8), (110, 96, 90), outline=None)
-    pan = ellipse(16.5, 19.5, 15.5, 14)
+    c.paint(capsule(29.5, 28.5, 33, 32, 0.8), (110, 96, 90), outline=None)
+    pan = ellipse(15, 18.5, 14.5, 13.2)
     c.paint(pan, (64, 64, 74), outline=(28, 26, 30))
-    inner = ellipse(16.5, 19.5, 13, 11.5)
+    inner = ellipse(15, 18.5, 12.2, 10.8)
     c.paint(inner, shade3((104, 104, 116), inner, light=(0.7, 0.7), hi=0.2), outline=(44, 42, 50))
-    white = ellipse(15, 20, 8.5, 6.5, angle=-15) | ellipse(19.5, 17, 5, 4.5) | ellipse(11, 17, 4.5, 4)
+    white = ellipse(13.5, 19, 8.2, 6.2, angle=-15) | ellipse(18, 16, 4.8, 4.3) | ellipse(9.5, 16, 4.3, 3.8)
     c.paint(white, (252, 252, 246), outline=(178, 172, 160))
-    c.dots([(20, 22), (21, 22), (9, 22)], (232, 228, 214))
-    yolk = circle(15.5, 18.5, 4.2)
+    c.dots([(18, 21), (19, 21), (8, 21)], (232, 228, 214))
+    yolk = circle(14, 17.5, 4.1)
     c.paint(yolk, shade3((252, 180, 28), yolk, hi=0.3, lo=0.12), outline=(200, 110, 20))
-    c.dots([(14, 16), (13, 17)], (255, 250, 220))
+    c.dots([(13, 15), (12, 16)], (255, 250, 220))
     return c
 
 
@@ -548,44 +548,45 @@ def draw_sauce_boat(w, h):
 def draw_pot(w, h):
     """304: a red stew pot of chickpeas with its lid lifted, and wisps of steam."""
     c = Canvas(w, h, BACKGROUND)
-    c.shadow(19.5, 35, 17, 3)
+    cx = 18
+    c.shadow(cx, 34.5, 16, 2.8)
     red = (204, 52, 40)
-    for hx in (3.5, 35.5):
-        hnd = ellipse(hx, 23, 3.2, 2.2)
+    for hx in (cx - 15, cx + 15):
+        hnd = ellipse(hx, 23, 2.9, 2.2)
         c.paint(hnd, (56, 50, 50), outline=(26, 22, 22))
-    body = rounded_rect(6, 15, 33, 33, 4) - rect(0, 0, 38, 18)
+    body = rounded_rect(cx - 12, 15, cx + 11, 33, 4) - rect(0, 0, 38, 18)
     c.paint(body, horizontal(red, body, shine=0.2), outline="auto")
-    c.paint(rect(7, 22, 32, 23), darken(red, 0.18), outline=None)
-    c.dots([(11, 27), (16, 30), (23, 27), (28, 30), (19, 25)], lighten(red, 0.5))
-    mouth = ellipse(19.5, 19, 14.2, 3.4)
+    c.paint(rect(cx - 11, 22, cx + 10, 23), darken(red, 0.18), outline=None)
+    c.dots([(cx - 8, 27), (cx - 3, 30), (cx + 3, 27), (cx + 7, 30), (cx, 25)], lighten(red, 0.5))
+    mouth = ellipse(cx, 19, 12.8, 3.4)
     c.paint(mouth, lighten(red, 0.12), outline="auto")
-    stew = ellipse(19.5, 19, 12, 2.2)
+    stew = ellipse(cx, 19, 10.6, 2.2)
     c.paint(stew, (126, 66, 30), outline=None)
-    for px_, py in [(10, 19), (13, 18), (16, 19.5), (19, 18), (22, 19.5), (25, 18), (28, 19)]:
+    for px_, py in [(cx - 9, 19), (cx - 6, 18), (cx - 3, 19.5), (cx, 18), (cx + 3, 19.5), (cx + 6, 18), (cx + 8, 19)]:
         c.paint(circle(px_ + 0.5, py + 0.5, 1.25), (244, 206, 124), outline=(160, 104, 40))
-    lid = {(x, y) for x, y in ellipse(19.5, 13, 15, 7.5) if y <= 12} | rect(5, 12, 34, 13)
+    lid = {(x, y) for x, y in ellipse(cx, 13, 13.8, 7.5) if y <= 12} | rect(cx - 14, 12, cx + 13, 13)
     c.paint(lid, shade3(lighten(red, 0.08), lid, hi=0.35), outline="auto")
-    c.paint(rect(5, 13, 34, 13), darken(red, 0.45), outline=None)
-    knob = ellipse(19.5, 5, 3.2, 2.2)
+    c.paint(rect(cx - 14, 13, cx + 13, 13), darken(red, 0.45), outline=None)
+    knob = ellipse(cx, 5, 3.2, 2.2)
     c.paint(knob, (56, 50, 50), outline=(26, 22, 22))
-    c.set(18, 4, (140, 130, 130))
-    steam_curl(c, 30, 0, 6, phase=2, amplitude=1.0, period=7)
-    steam_curl(c, 9, 0, 6, phase=5, amplitude=1.0, period=7)
+    c.set(cx - 2, 4, (140, 130, 130))
+    steam_curl(c, cx + 10, 0, 6, phase=2, amplitude=1.0, period=7)
+    steam_curl(c, cx - 10, 0, 6, phase=5, amplitude=1.0, period=7)
     return c
 
 
 def draw_general(w, h):
     """305: a plate between a fork and a knife (the general picture of several categories)."""
     c = Canvas(w, h, BACKGROUND)
-    cx, cy = 19, 19.5
-    c.shadow(cx + 1, cy + 3, 13, 12)
+    cx, cy = 18.5, 19.5
+    c.shadow(cx + 1, cy + 3, 12.5, 12)
     outer = circle(cx, cy, 12.6)
     c.paint(outer, WHITE_CHINA, outline=(120, 130, 160))
     band = circle(cx, cy, 11.2) - circle(cx, cy, 10.0)
     c.paint(band, lighten(BLUE_RIM, 0.2), outline=None)
     well = circle(cx, cy, 8.0)
     c.paint(well, shade3((236, 234, 226), well, light=(0.7, 0.7), hi=0.5), outline=None)
-    c.dots([(cx - 9, int(cy) - 5), (cx - 8, int(cy) - 7)], (255, 255, 255))
+    c.dots([(int(cx) - 9, int(cy) - 5), (int(cx) - 8, int(cy) - 7)], (255, 255, 255))
     # A little green garnish so the plate reads as a dish.
     c.paint(ellipse(cx, cy, 3.4, 2.3, angle=-30), GREEN, outline=DARK_GREEN)
     c.paint(circle(cx + 3, cy + 2.5, 1.8), TOMATO, outline=darken(TOMATO, 0.45))
@@ -605,11 +606,11 @@ def draw_general(w, h):
                 c.inside(x + dx, y) and c.get(x + dx, y) in (SILVER, lighten(SILVER, 0.5)) for dx in (-1, 1)):
             c.set(x, y, darken(BACKGROUND, 0.35))
     # Knife on the right.
-    blade = polygon([(33, 4.5), (36.5, 7), (36.5, 21), (33, 21)])
+    blade = polygon([(32, 4.5), (35.5, 7), (35.5, 21), (32, 21)])
     c.paint(blade, horizontal(SILVER, blade, left_light=0.5, bands=(0.35, 0.8)), outline=(100, 104, 116))
-    knife_handle = rect(33, 21, 36, 34) | circle(34.5, 34, 1.6)
+    knife_handle = rect(32, 21, 35, 34) | circle(33.5, 34, 1.6)
     c.paint(knife_handle, horizontal(WOOD, knife_handle), outline="auto")
-    c.dots([(34, 24), (34, 30)], (236, 220, 180))
+    c.dots([(33, 24), (33, 30)], (236, 220, 180))
     return c
 
 
@@ -856,26 +857,51 @@ def draw_ingredients(w, h):
 def draw_soup(w, h):
     """313: a steaming bowl of soup with a spoon."""
     c = Canvas(w, h, BACKGROUND)
-    plate(c, 19.5, 32.5, 18.5, 4.5, well=0.6)
-    cx, cy = 19.5, 19
+    cx, cy = 18, 19
+    plate(c, cx, 32.5, 17.2, 4.3, well=0.6)
     china = (250, 248, 240)
-    spoon_handle = capsule(25, 19, 37, 11, 1.2)
+    spoon_handle = capsule(23, 19, 35, 10.5, 1.2)
     c.paint(spoon_handle, SILVER, outline=(100, 104, 116))
-    body = below(ellipse(cx, cy, 16.5, 12.5), int(cy))
+    body = below(ellipse(cx, cy, 15.5, 12.5), int(cy))
     c.paint(body, horizontal(china, body, left_light=0.0, right_dark=0.1, bands=(0.0, 0.75)), outline=(90, 100, 140))
-    stripe = below(ellipse(cx, cy, 16.5, 9), int(cy) + 3) - below(ellipse(cx, cy, 16.5, 7.5), int(cy) + 3)
+    stripe = below(ellipse(cx, cy, 15.5, 9), int(cy) + 3) - below(ellipse(cx, cy, 15.5, 7.5), int(cy) + 3)
     c.paint(stripe & body, BLUE_RIM, outline=None)
-    c.dots([(8, 26), (31, 26), (19, 30)], (226, 90, 60))
-    rim = ellipse(cx, cy, 16.5, 4.3)
+    c.dots([(7, 26), (29, 26), (18, 30)], (226, 90, 60))
+    rim = ellipse(cx, cy, 15.5, 4.3)
     c.paint(rim, china, outline=(90, 100, 140))
-    soup = ellipse(cx, cy + 0.2, 14.5, 3.0)
+    soup = ellipse(cx, cy + 0.2, 13.5, 3.0)
     c.paint(soup, (236, 128, 40), outline=(170, 80, 20))
-    c.dots([(12, 19), (13, 19), (24, 18), (18, 20)], (255, 196, 110))
-    c.dots([(16, 18), (22, 20), (26, 19)], GREEN)
-    c.paint(capsule(25, 19, 28, 17, 1.2), SILVER, outline=None)
-    for sx, ph in [(12, 0), (19.5, 3), (27, 6)]:
+    c.dots([(11, 19), (12, 19), (22, 18), (17, 20)], (255, 196, 110))
+    c.dots([(15, 18), (20, 20), (25, 19)], GREEN)
+    c.paint(capsule(23, 19, 26, 17, 1.2), SILVER, outline=None)
+    for sx, ph in [(11, 0), (18, 3), (25, 6)]:
         steam_curl(c, sx, 1, 13, phase=ph, amplitude=1.5, period=8, width=2)
     return c
+
+
+# The category lists keep each picture in a 36 x 37 image list cell, copied from the bitmap's
+# top-left corner: whatever lies further right or lower is cut off there.
+LIST_CELL = (36, 37)
+
+
+def fit_list_cell(c):
+    """Moves the drawing to the middle of the top-left list cell; the rest becomes window colour.
+
+    The drawings are made on the full bitmap; a soft shadow may be cut at the cell's edge, the
+    objects themselves must fit."""
+    shadow = darken(BACKGROUND, 0.13)
+    cell_w, cell_h = min(c.w, LIST_CELL[0]), min(c.h, LIST_CELL[1])
+    drawn = [(x, y) for y in range(c.h) for x in range(c.w) if c.get(x, y) != BACKGROUND]
+    objects = [(x, y) for x, y in drawn if c.get(x, y) != shadow]
+    x0, y0, x1, y1 = bounds(objects)
+    assert x1 - x0 < cell_w and y1 - y0 < cell_h, "drawing larger than the list cell"
+    dx = (cell_w - (x1 - x0 + 1)) // 2 - x0
+    dy = (cell_h - (y1 - y0 + 1) + 1) // 2 - y0
+    out = Canvas(c.w, c.h, BACKGROUND)
+    for x, y in drawn:
+        if 0 <= x + dx < cell_w and 0 <= y + dy < cell_h:
+            out.set(x + dx, y + dy, c.get(x, y))
+    return out
 
 
 PICTURES = [
@@ -1268,7 +1294,7 @@ def main():
     res = os.path.join(root, "src", "resources")
     pictures, menus, icons = [], [], []
     for number, name, w, h, draw in PICTURES:
-        c = draw(w, h)
+        c = fit_list_cell(draw(w, h))
         assert (c.w, c.h) == (w, h)
         write(os.path.join(res, "pictures", "%d_%s.bmp" % (number, name)), bmp_bytes(c, 32))
         pictures.append((number, c, BACKGROUND))

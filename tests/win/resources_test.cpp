@@ -228,6 +228,32 @@ TEST(ResourcesBitmaps, CataloguePicturesAreOpaque32BitBitmapsOfTheirSizes) {
     }
 }
 
+TEST(ResourcesBitmaps, CataloguePicturesFitTheCategoryListCell) {
+    // The category lists keep each picture in a 36 x 37 image list cell copied from the bitmap's
+    // top-left corner; anything drawn further right or lower would be cut off there.
+    constexpr int kCellWidth = 36;
+    constexpr int kCellHeight = 37;
+    for (const PictureSize &picture : kCataloguePictures) {
+        SCOPED_TRACE(picture.id);
+        const Bytes raw = RawResource(picture.id, RT_BITMAP);
+        DibHeader h;
+        ASSERT_TRUE(ParseDibHeader(raw, h));
+        int outside = 0;
+        int inside = 0;
+        for (int y = 0; y < h.height; ++y) {
+            for (int x = 0; x < h.width; ++x) {
+                uint32_t argb = 0;
+                ASSERT_TRUE(PixelAt(raw, h, x, y, argb));
+                if (argb != kWindowColour) {
+                    (x < kCellWidth && y < kCellHeight ? inside : outside) += 1;
+                }
+            }
+        }
+        EXPECT_EQ(outside, 0);
+        EXPECT_GT(inside, kCellWidth * kCellHeight / 3); // a real drawing, not a blank tile
+    }
+}
+
 TEST(ResourcesBitmaps, EmblemsBlendIntoTheWindowBackground) {
     // The two headings' emblems sit straight on the main window: their corners are its colour.
     for (int id : {IDB_SAUCES, IDB_INGREDIENTS_EMBLEM}) {
