@@ -5,8 +5,11 @@
 #include "app/app_state.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
+#include "entry/dish_category_dialog.h"
+#include "entry/text_entry_dialogs.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -48,6 +51,22 @@ void RunMainCommand(HWND mainWindow, WORD id) {
         break;
     case IDM_EXIT:
         EndDialogWindow(mainWindow);
+        break;
+    // The box shows the recipe's text whichever way the dialog was closed.
+    case IDM_INSERT_DISH_CATEGORY:
+        RunGuarded(DishNameCategoryDialog, [mainWindow] {
+            SetWindowTextAnsi(GetDlgItem(mainWindow, IDC_DISH_NAME_BOX), currentRecipe.dishName);
+        });
+        break;
+    case IDM_INSERT_INGREDIENTS:
+        RunGuarded(IngredientsDialog, [mainWindow] {
+            SetWindowTextAnsi(GetDlgItem(mainWindow, IDC_INGREDIENTS_BOX), currentRecipe.ingredients);
+        });
+        break;
+    case IDM_INSERT_ELABORATION:
+        RunGuarded(ElaborationDialog, [mainWindow] {
+            SetWindowTextAnsi(GetDlgItem(mainWindow, IDC_ELABORATION_BOX), currentRecipe.elaboration);
+        });
         break;
     default:
         // The picture box and the text boxes notify too; those ids are not commands.
