@@ -75,17 +75,17 @@ FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<Wanted
         return FileStatus::Ok;
     }
     const int64_t end = size / kRecordSize * kRecordSize;
-    std::vector<uint8_t> block(kReadBlockBytes);
+    std::unique_ptr<uint8_t[]> block = NewReadBlock(end);
     for (int64_t offset = 0; offset < end;) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
         size_t got = 0;
-        status = StoreFileRead(dataFile, offset, block.data(), want, got);
+        status = StoreFileRead(dataFile, offset, block.get(), want, got);
         if (status != FileStatus::Ok) {
             return status;
         }
         const size_t records = got / kRecordSize;
         for (size_t r = 0; r < records; ++r) {
-            const uint8_t *record = block.data() + r * kRecordSize;
+            const uint8_t *record = block.get() + r * kRecordSize;
             const int64_t recordOffset = offset + static_cast<int64_t>(r * kRecordSize);
             for (size_t f = 0; f < states.size(); ++f) {
                 FieldState &state = states[f];
@@ -169,14 +169,14 @@ FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &
     if (size < end) {
         return FileStatus::Failed;
     }
-    std::vector<uint8_t> block(kReadBlockBytes);
+    std::unique_ptr<uint8_t[]> block = NewReadBlock(end - span.firstOffset);
     std::string bytes; // the value's bytes of one block
     int64_t length = 0;
     bool reachedLast = false;
     for (int64_t offset = span.firstOffset; offset < end;) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
         size_t got = 0;
-        status = StoreFileRead(file, offset, block.data(), want, got);
+        status = StoreFileRead(file, offset, block.get(), want, got);
         if (status != FileStatus::Ok) {
             return status;
         }
@@ -185,7 +185,7 @@ FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &
         }
         bytes.clear();
         for (size_t r = 0; r < want / kRecordSize; ++r) {
-            const uint8_t *record = block.data() + r * kRecordSize;
+            const uint8_t *record = block.get() + r * kRecordSize;
             if (!RecordNameMatches(record, matcher)) {
                 return FileStatus::Failed;
             }

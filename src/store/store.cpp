@@ -32,6 +32,11 @@ std::filesystem::path DataFilePath() {
     return StoreFilePath(".zbd");
 }
 
+std::unique_ptr<uint8_t[]> NewReadBlock(int64_t bytesToRead) {
+    const int64_t bytes = std::clamp<int64_t>(bytesToRead, 1, kReadBlockBytes);
+    return std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(bytes));
+}
+
 const FieldDescriptor *SchemaDescriptor(int position) {
     if (position < 1 || static_cast<size_t>(position) > FieldSchema.size()) {
         return nullptr;
@@ -124,16 +129,16 @@ FileStatus ReadFieldValueOf(const StoreFile &dataFile, const std::string &name, 
         return status;
     }
     const int64_t end = size / kRecordSize * kRecordSize;
-    std::vector<uint8_t> block(kReadBlockBytes);
+    std::unique_ptr<uint8_t[]> block = NewReadBlock(end);
     std::string accumulator;
     for (int64_t offset = 0; offset < end;) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
         size_t got = 0;
-        status = StoreFileRead(dataFile, offset, block.data(), want, got);
+        status = StoreFileRead(dataFile, offset, block.get(), want, got);
         if (status != FileStatus::Ok) {
             return status;
         }
-        const uint8_t *record = block.data();
+        const uint8_t *record = block.get();
         const uint8_t *const stop = record + got / kRecordSize * kRecordSize;
         for (; record != stop; record += kRecordSize) {
             if (!RecordNameMatches(record, matcher)) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@
 
 // Readers read the data file in blocks of this many bytes (a whole number of records).
 inline constexpr size_t kReadBlockBytes = 4096 * kRecordSize;
+
+// A block buffer for reading `bytesToRead` bytes: kReadBlockBytes, or less for a smaller read
+// (at least one byte). Not initialised.
+std::unique_ptr<uint8_t[]> NewReadBlock(int64_t bytesToRead);
 
 // Sets where the store lives: the files are storeFolder/baseName + ".z04" and + ".zbd". The
 // base name is plain ASCII ("guisla"); the folder may hold any characters. Until this is called
