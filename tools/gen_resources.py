@@ -175,22 +175,6 @@ def shade3(base, mask, light=(-0.7, -0.7), hi=0.35, lo=0.22, hi_at=0.35, lo_at=-
     return fill
 
 
-def vertical(base, mask, top_light=0.25, bottom_dark=0.2, bands=(0.3, 0.75)):
-    """Lighter at the top of the mask, darker at the bottom (for cylinders seen from the side)."""
-    x0, y0, x1, y1 = bounds(mask)
-    h = max(1, y1 - y0)
-
-    def fill(x, y):
-        t = (y - y0) / h
-        if t < bands[0]:
-            return lighten(base, top_light)
-        if t > bands[1]:
-            return darken(base, bottom_dark)
-        return base
-
-    return fill
-
-
 def horizontal(base, mask, left_light=0.3, right_dark=0.22, bands=(0.22, 0.72), shine=None):
     """Lighter on the left, darker on the right, with an optional bright stripe (for round bodies)."""
     x0, y0, x1, y1 = bounds(mask)
@@ -598,6 +582,8 @@ def draw_general(w, h):
     fork_handle = capsule(3.5, 14, 3.5, 34, 1.25)
     c.paint(fork_handle, horizontal(SILVER, fork_handle, left_light=0.5), outline=(100, 104, 116))
     c.dots([(1, 4), (3, 4), (5, 4)], (100, 104, 116))
+    # The prongs are too thin for an outline of their own: give each a bright left edge and a
+    # dark line on the background beside it instead.
     for x, y in rect(1, 5, 6, 12):
         if c.get(x, y) == SILVER and ((x - 1, y) not in rect(1, 5, 6, 12) or c.get(x - 1, y) == BACKGROUND):
             c.set(x, y, lighten(SILVER, 0.5))
