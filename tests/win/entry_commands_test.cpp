@@ -21,12 +21,16 @@ protected:
     }
 };
 
-// Runs the main window with `checks` called from inside its modal run; the window is then ended.
+// Runs the main window with `checks` called from inside its modal run once the window shows (its
+// initialisation pumps messages while it probes the drives, before the catalogue is filled); the
+// window is then ended.
 void WithMainWindow(const std::function<void(HWND)> &checks) {
-    CallSoon([checks] {
-        checks(MainWindow);
-        EndDialogWindow(MainWindow);
-    });
+    WhenReady([] { return MainWindow != nullptr && IsWindowVisible(MainWindow); },
+              [checks] {
+                  ASSERT_NE(MainWindow, nullptr);
+                  checks(MainWindow);
+                  EndDialogWindow(MainWindow);
+              });
     BuildMainWindow(nullptr);
 }
 
