@@ -215,6 +215,23 @@ TEST_F(DishNameCategoryDialogTest, AcceptStoresNameNumberAndCatalogueNameAndReop
     EXPECT_EQ(currentRecipe.categoryName, "Potajes");
 }
 
+TEST_F(DishNameCategoryDialogTest, EnterOnAceptarReachedWithTabAcceptsALongNameWhole) {
+    std::wstring longName;
+    for (int i = 0; i < 40; ++i) {
+        longName += L"Pimientos rellenos ";
+    }
+    WithEntryDialog(DishNameCategoryDialog, [&](HWND dialog) {
+        SetFocus(NameBox(dialog));
+        SetWindowTextW(NameBox(dialog), longName.c_str());
+        PressKey(NameBox(dialog), VK_TAB); // the dialog manager moves the focus to "Aceptar"
+        ASSERT_EQ(GetFocus(), GetDlgItem(dialog, IDC_DISH_NAME_ACCEPT));
+        PressKey(GetFocus(), VK_RETURN);
+        EXPECT_FALSE(IsWindow(dialog));
+    });
+    EXPECT_EQ(currentRecipe.dishName, WideToAnsi(longName)) << "wrapping only affects the display";
+    EXPECT_EQ(currentRecipe.categoryNumber, 1);
+}
+
 TEST_F(DishNameCategoryDialogTest, CategoryChosenLastIsPreselectedAfterNuevo) {
     currentRecipe.categoryNumber = 29; // "Nuevo" keeps it and empties the rest
     WithEntryDialog(DishNameCategoryDialog, [](HWND dialog) {
@@ -238,7 +255,7 @@ TEST_F(DishNameCategoryDialogTest, SystemCloseEscapeAndEnterWriteNothing) {
         PressKey(NameBox(dialog), VK_RETURN);
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(IsWindow(dialog)) << "Escape and Enter do nothing";
+        EXPECT_FALSE(PumpUntilGone(dialog, 200)) << "Escape and Enter do nothing";
         EXPECT_EQ(TextOf(NameBox(dialog)), L"Otra cosa") << "Enter starts no new line";
         // Alt+F4, as the window system turns it into the system close command.
         PostMessageW(NameBox(dialog), WM_SYSKEYDOWN, VK_F4, 1 << 29);

@@ -25,6 +25,7 @@ void WithEntryDialog(int (*open)(HWND), const std::function<void(HWND)> &checks)
             SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         EXPECT_FALSE(IsWindow(dialog)) << "the system close command ends the dialog";
+        EndDialogWindow(dialog); // so that a failing dialog does not hang the run
     });
     EXPECT_EQ(open(nullptr), 0);
     EXPECT_TRUE(seen);
@@ -127,8 +128,8 @@ HWND ExpectEntryControl(HWND dialog, const ExpectedEntryControl &e, HWND previou
     return control;
 }
 
-bool PumpUntilGone(HWND hwnd) {
-    const DWORD deadline = GetTickCount() + 1000;
+bool PumpUntilGone(HWND hwnd, DWORD timeoutMs) {
+    const DWORD deadline = GetTickCount() + timeoutMs;
     while (IsWindow(hwnd) && GetTickCount() < deadline) {
         if (!PumpOneMessage()) {
             Sleep(1);

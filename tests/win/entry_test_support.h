@@ -38,9 +38,9 @@ void ExpectEntryDialogFrame(HWND dialog, short x, short y, short width, short he
 // control that must come before it in the tab order. Returns the control (nullptr if missing).
 HWND ExpectEntryControl(HWND dialog, const ExpectedEntryControl &expected, HWND previous);
 
-// Services the thread's messages until the window is gone or about a second has passed.
-// Returns whether it is gone.
-bool PumpUntilGone(HWND hwnd);
+// Services the thread's messages until the window is gone or `timeoutMs` has passed. Returns
+// whether it is gone.
+bool PumpUntilGone(HWND hwnd, DWORD timeoutMs = 1000);
 
 // Feeds a key press (down and up) through the dialog manager, as the modal run does.
 void PressKey(HWND target, UINT key);

@@ -109,7 +109,7 @@ TEST_P(TextEntryDialogTest, TypedLinesAreStoredWithCrLfAndShownAgainOnReopening)
         SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"tocino"));
         EXPECT_TRUE(IsWindow(dialog)) << "Enter in the box does not close the dialog";
         PressKey(box, VK_ESCAPE);
-        EXPECT_TRUE(IsWindow(dialog)) << "Escape does nothing";
+        EXPECT_FALSE(PumpUntilGone(dialog, 200)) << "Escape does nothing";
         EXPECT_EQ(TextOf(box), L"garbanzos\r\ntocino");
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetParam().controls[1].id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(Accept(dialog)));
@@ -136,7 +136,8 @@ TEST_P(TextEntryDialogTest, SystemCloseAfterEditingLeavesTheTextAsItWas) {
         SetWindowTextW(TextBox(dialog), L"cambiado");
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(IsWindow(dialog));
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(PumpUntilGone(dialog, 200)) << "only the system close command ends it";
         PostMessageW(TextBox(dialog), WM_SYSKEYDOWN, VK_F4, 1 << 29); // Alt+F4
         EXPECT_TRUE(PumpUntilGone(dialog));
     });
