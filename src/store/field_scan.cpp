@@ -87,9 +87,10 @@ FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<Wanted
         for (size_t r = 0; r < records; ++r) {
             const uint8_t *record = block.get() + r * kRecordSize;
             const int64_t recordOffset = offset + static_cast<int64_t>(r * kRecordSize);
+            const NameWords words = GetNameWords(record);
             for (size_t f = 0; f < states.size(); ++f) {
                 FieldState &state = states[f];
-                if (!RecordNameMatches(record, state.matcher)) {
+                if (!NameWordsMatch(words, state.matcher)) {
                     if (!state.pending.empty()) {
                         EndRun(state);
                     }

@@ -149,12 +149,22 @@ struct NameMatcher {
 };
 NameMatcher MakeNameMatcher(const std::string &name);
 
+// The 16 bytes at offsets 5..20 of a data record, which cover its name field, as two words.
+struct NameWords {
+    uint64_t low = 0, high = 0;
+};
+inline NameWords GetNameWords(const uint8_t *record) {
+    return {GetU64LE(record + kRecordFieldName), GetU64LE(record + kRecordFieldName + 8)};
+}
+
+// The masks select the significant part of the name field: the name's bytes and its
+// terminator, or the first 14 bytes for a 14-byte name.
+inline bool NameWordsMatch(const NameWords &words, const NameMatcher &matcher) {
+    return matcher.possible && (words.low & matcher.lowMask) == matcher.lowBytes &&
+           (words.high & matcher.highMask) == matcher.highBytes;
+}
+
 // `record` points at a whole 38-byte data record.
 inline bool RecordNameMatches(const uint8_t *record, const NameMatcher &matcher) {
-    // The 16 bytes at offsets 5..20 cover the name field; the masks select its significant part:
-    // the name's bytes and its terminator, or the first 14 bytes for a 14-byte name.
-    const uint64_t low = GetU64LE(record + kRecordFieldName);
-    const uint64_t high = GetU64LE(record + kRecordFieldName + 8);
-    return matcher.possible && (low & matcher.lowMask) == matcher.lowBytes &&
-           (high & matcher.highMask) == matcher.highBytes;
+    return NameWordsMatch(GetNameWords(record), matcher);
 }
