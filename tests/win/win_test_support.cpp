@@ -133,3 +133,17 @@ std::wstring ReadAndCloseMessageBox(HWND box) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return text;
 }
+
+COLORREF ScreenPixel(HWND hwnd, int x, int y) {
+    HDC window = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP pixel = CreateCompatibleBitmap(window, 1, 1);
+    HGDIOBJ previous = SelectObject(memory, pixel);
+    BitBlt(memory, 0, 0, 1, 1, window, x, y, SRCCOPY);
+    const COLORREF colour = GetPixel(memory, 0, 0);
+    SelectObject(memory, previous);
+    DeleteObject(pixel);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window);
+    return colour;
+}

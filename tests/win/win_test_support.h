@@ -26,6 +26,10 @@ int FontHeightOf(HWND hwnd);
 LONG FontWeightOf(HWND hwnd);
 std::wstring FontFaceOf(HWND hwnd);
 
+// The colour on screen at a point of a window's client area, read back through a copy of the
+// screen (reading a window DC's pixel directly is not supported everywhere).
+COLORREF ScreenPixel(HWND hwnd, int x, int y);
+
 // A top-level window of this process with the given class and title, or nullptr.
 HWND FindOwnWindow(const wchar_t *className, const wchar_t *title);
 
