@@ -1,0 +1,86 @@
+// The search over the store: the recipes whose value of one field (the category) equals a text,
+// numbered result lines, and the texts of a found recipe. Portable: reads through the store only.
+//
+// What a search finds is defined by the plain procedure: for key = 1 .. LastRecipeKey, read the
+// field with ReadFieldValue and keep the key when the value equals the target byte for byte.
+// Here one pass over the data file (ScanFieldValues) yields the field, the dish name ("Plato") and
+// where the other values of every key lie, which gives the same keys and names. The pass is kept
+// and reused by the next search while the data file is unchanged (same size, same bytes at its
+// start and end; the store only ever appends), so a repeated search reads almost nothing.
+#ifndef GUISLA_SEARCH_SEARCH_H
+#define GUISLA_SEARCH_SEARCH_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store/field_scan.h"
+
+// The keys found by the last search in ascending order: the key of result line i (counted from
+// 1) is SearchResults[i - 1]. Sized by what was found. Kept until the next search.
+extern std::vector<int64_t> SearchResults;
+// The number of entries of SearchResults; 0 after a search without matches.
+extern int64_t resultCount;
+
+// Called while the search reads the store (about every 150 KB); the dialog pumps a message here.
+using SearchKeepAlive = std::function<void()>;
+
+// Replaces SearchResults and resultCount with the keys 1 .. LastRecipeKey whose value of
+// `fieldName` equals `target` exactly, with their dish names. A store that cannot be read finds
+// nothing. An empty target finds nothing (the plain procedure would list every key without a
+// value, up to any last key). A negative or huge last key allocates and loops only for what the
+// file holds.
+void SearchStoreRecipes(const std::string &fieldName, const std::string &target, const SearchKeepAlive &keepAlive = {});
+
+// Forgets the pass kept for reuse (tests and benchmarks measure a first search with it).
+void ForgetSearchPass();
+
+// Digits of every ordinal of the last search: 4, or as many as resultCount needs beyond 9,999,
+// so that all lines start alike and sort in ordinal order.
+int ResultOrdinalWidth();
+
+// Result line i (1 .. resultCount): the ordinal zero-padded to ResultOrdinalWidth() digits, one
+// blank and the stored dish name as it is ("0001 Tortilla", "0002 " for an empty name). Empty
+// outside that range.
+std::string ResultLine(int64_t ordinal);
+
+// The ordinal at the start of a result line: the value of its leading decimal digits; 0 when it
+// has none or they exceed resultCount's range.
+int64_t OrdinalOfResultLine(const std::string &line);
+
+// The two messages after a search: "No hay Resultados ..." for none, else the count in plain
+// decimal followed by " Resultados ...".
+std::string SearchCountMessage(int64_t count);
+
+// The texts of a found recipe, as ReadFieldValue gives them.
+struct FoundRecipeTexts {
+    int64_t key = 0;
+    std::string dishName;
+    std::string ingredients;
+    std::string elaboration;
+};
+
+// The texts of result `ordinal` (1 .. resultCount); key 0 and empty texts outside that range.
+// They are read from where the search saw them, after checking that the data file still has the
+// size it had then and still holds each value there (ReadValueSpan); otherwise read anew with
+// ReadFieldValue.
+FoundRecipeTexts ReadFoundRecipe(int64_t ordinal);
+
+// Where the picture ("Imagen") and extension ("extensión") of result `ordinal` lay when the
+// search saw them; `found` false when the search kept nothing for it (then locate it anew).
+struct FoundPictureSpans {
+    bool found = false;
+    int64_t key = 0;
+    int64_t fileSize = 0; // the data file's size at the search
+    bool hasPicture = false;
+    ValueSpan picture;
+    bool hasExtension = false;
+    ValueSpan extension;
+};
+FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal);
+
+// The data file's size now; -1 when it cannot be opened.
+int64_t CurrentDataFileSize();
+
+#endif
