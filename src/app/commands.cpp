@@ -6,8 +6,10 @@
 #include "app/main_menu.h"
 #include "app/main_window.h"
 #include "entry/dish_category_dialog.h"
+#include "entry/picture_file_dialog.h"
 #include "entry/text_entry_dialogs.h"
 #include "resources/resource_ids.h"
+#include "search/picture_display.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 
@@ -67,6 +69,12 @@ void RunMainCommand(HWND mainWindow, WORD id) {
         RunGuarded(ElaborationDialog, [mainWindow] {
             SetWindowTextAnsi(GetDlgItem(mainWindow, IDC_ELABORATION_BOX), currentRecipe.elaboration);
         });
+        break;
+    case IDM_INSERT_PICTURE: // not guarded: it may run while an entry dialog is open
+        ChoosePictureFile(mainWindow, currentRecipe.picturePath, currentRecipe.picturePathWide);
+        if (currentRecipe.picturePath.size() > 3) {
+            ShowPictureFile(currentRecipe.picturePathWide);
+        }
         break;
     default:
         // The picture box and the text boxes notify too; those ids are not commands.

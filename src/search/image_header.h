@@ -1,0 +1,50 @@
+// The pixel dimensions of an image file, read from its header without decoding it, so that a
+// picture whose decoding would need more memory than is sane (a "decoding bomb": a few bytes
+// that declare an enormous image) can be refused before the image library sees it.
+// Portable: the file's bytes come through a read function.
+#ifndef GUISLA_SEARCH_IMAGE_HEADER_H
+#define GUISLA_SEARCH_IMAGE_HEADER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+// Pictures with more pixels than this are not decoded (at 4 bytes a pixel, 400 MB).
+inline constexpr uint64_t kMaxPicturePixels = 100'000'000;
+
+enum class ImageFormat {
+    Unknown, // not one of the raster formats below (a metafile, not an image at all, ...)
+    Bmp,
+    Png,
+    Gif,
+    Jpeg,
+    Tiff,
+    Icon, // icons and cursors
+};
+
+struct ImageHeader {
+    ImageFormat format = ImageFormat::Unknown;
+    // False when the format was recognised but its header is cut short or malformed, or does not
+    // state the size (a JPEG frame of height 0, a GIF without an image).
+    bool sizeKnown = false;
+    // The largest area the decoder may have to fill: the first frame (for GIF also its logical
+    // screen), for icons the largest entry.
+    uint64_t width = 0;
+    uint64_t height = 0;
+};
+
+// Reads up to `count` bytes at `offset` into `buffer`; returns the number read (fewer only at the
+// end of the file or on a read failure).
+using ReadFileBytes = std::function<size_t(uint64_t offset, uint8_t *buffer, size_t count)>;
+
+// Recognises the format by its signature and reads the dimensions from the header. Reads only
+// headers and directory entries (for JPEG, the marker segments before the frame header), never
+// pixel data; every read is bounded by the file's own structure.
+ImageHeader ReadImageHeader(const ReadFileBytes &read);
+
+// Whether a decoder may be let loose on the image: true for an unrecognised format (the image
+// library decides), true for a recognised one whose size is known and at most kMaxPicturePixels,
+// false otherwise.
+bool ImageHeaderAcceptable(const ImageHeader &header);
+
+#endif

@@ -1,0 +1,269 @@
+// Image dimensions from crafted headers of every recognised format, cut-short and hostile
+// headers, and the pixel bound.
+#include "search/image_header.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+ImageHeader HeaderOf(const Bytes &file) {
+    return ReadImageHeader([&file](uint64_t offset, uint8_t *buffer, size_t count) -> size_t {
+        if (offset >= file.size()) {
+            return 0;
+        }
+        const size_t n = std::min<uint64_t>(count, file.size() - offset);
+        std::copy_n(file.data() + offset, n, buffer);
+        return n;
+    });
+}
+
+void PutLe(Bytes &b, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+void PutBe(Bytes &b, uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) {
+        b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+void PutText(Bytes &b, const std::string &text) {
+    b.insert(b.end(), text.begin(), text.end());
+}
+
+Bytes Png(uint32_t width, uint32_t height) {
+    Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    PutBe(b, 13, 4);
+    PutText(b, "IHDR");
+    PutBe(b, width, 4);
+    PutBe(b, height, 4);
+    b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0}); // depth, colour type, methods, CRC
+    return b;
+}
+
+Bytes BmpInfo(int32_t width, int32_t height) {
+    Bytes b = {'B', 'M'};
+    PutLe(b, 0, 12);
+    PutLe(b, 40, 4);
+    PutLe(b, static_cast<uint32_t>(width), 4);
+    PutLe(b, static_cast<uint32_t>(height), 4);
+    PutLe(b, 1, 2);
+    PutLe(b, 8, 2);
+    PutLe(b, 1, 4); // BI_RLE8
+    PutLe(b, 0, 20);
+    return b;
+}
+
+// A JPEG with an APP0 segment, fill bytes and a DQT segment before the frame header.
+Bytes Jpeg(uint16_t width, uint16_t height, uint8_t frameMarker = 0xC0) {
+    Bytes b = {0xFF, 0xD8, 0xFF, 0xE0};
+    PutBe(b, 16, 2);
+    PutText(b, "JFIF");
+    b.insert(b.end(), 10, 0);
+    b.insert(b.end(), {0xFF, 0xFF, 0xFF, 0xDB});
+    PutBe(b, 67, 2);
+    b.insert(b.end(), 65, 1);
+    b.insert(b.end(), {0xFF, frameMarker});
+    PutBe(b, 17, 2);
+    b.push_back(8);
+    PutBe(b, height, 2);
+    PutBe(b, width, 2);
+    b.insert(b.end(), 10, 0);
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
+}
+
+// A GIF with a global colour table, a graphic control extension and a comment before its image.
+Bytes Gif(uint16_t screenWidth, uint16_t screenHeight, uint16_t left, uint16_t top, uint16_t width, uint16_t height) {
+    Bytes b;
+    PutText(b, "GIF89a");
+    PutLe(b, screenWidth, 2);
+    PutLe(b, screenHeight, 2);
+    b.insert(b.end(), {0x81, 0, 0}); // a table of 4 colours
+    b.insert(b.end(), 12, 0);
+    b.insert(b.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});
+    b.insert(b.end(), {0x21, 0xFE, 3, 'a', 'b', 'c', 2, 'd', 'e', 0});
+    b.push_back(0x2C);
+    PutLe(b, left, 2);
+    PutLe(b, top, 2);
+    PutLe(b, width, 2);
+    PutLe(b, height, 2);
+    b.insert(b.end(), {0, 2, 0, 0x3B});
+    return b;
+}
+
+// A TIFF whose first directory has a few tags around the two sizes, little- or big-endian.
+Bytes Tiff(bool bigEndian, uint32_t width, uint16_t widthType, uint32_t height) {
+    auto put = [bigEndian](Bytes &b, uint64_t value, int bytes) {
+        bigEndian ? PutBe(b, value, bytes) : PutLe(b, value, bytes);
+    };
+    Bytes b;
+    PutText(b, bigEndian ? "MM" : "II");
+    put(b, 42, 2);
+    put(b, 16, 4); // the directory lies after some padding
+    b.insert(b.end(), 8, 0);
+    put(b, 4, 2);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t value) {
+        put(b, tag, 2);
+        put(b, type, 2);
+        put(b, 1, 4);
+        if (type == 3) {
+            put(b, value, 2);
+            put(b, 0, 2);
+        } else {
+            put(b, value, 4);
+        }
+    };
+    entry(254, 4, 0);
+    entry(256, widthType, width);
+    entry(257, 4, height);
+    entry(258, 3, 8);
+    put(b, 0, 4);
+    return b;
+}
+
+// An icon with the given entries: directory sides, and either a PNG or a bitmap image.
+Bytes Icon(const std::vector<Bytes> &images, const std::vector<std::pair<uint8_t, uint8_t>> &sides) {
+    Bytes b = {0, 0, 1, 0};
+    PutLe(b, images.size(), 2);
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        b.insert(b.end(), {sides[i].first, sides[i].second, 0, 0, 1, 0, 32, 0});
+        PutLe(b, images[i].size(), 4);
+        PutLe(b, offset, 4);
+        offset += static_cast<uint32_t>(images[i].size());
+    }
+    for (const Bytes &image : images) {
+        b.insert(b.end(), image.begin(), image.end());
+    }
+    return b;
+}
+
+Bytes IconBitmap(int32_t width, int32_t doubledHeight) {
+    Bytes b;
+    PutLe(b, 40, 4);
+    PutLe(b, static_cast<uint32_t>(width), 4);
+    PutLe(b, static_cast<uint32_t>(doubledHeight), 4);
+    PutLe(b, 0, 28);
+    return b;
+}
+
+void ExpectSize(const Bytes &file, ImageFormat format, uint64_t width, uint64_t height) {
+    const ImageHeader header = HeaderOf(file);
+    EXPECT_EQ(header.format, format);
+    EXPECT_TRUE(header.sizeKnown);
+    EXPECT_EQ(header.width, width);
+    EXPECT_EQ(header.height, height);
+}
+
+TEST(ImageHeader, SizesOfEveryFormat) {
+    ExpectSize(Png(800, 600), ImageFormat::Png, 800, 600);
+    ExpectSize(BmpInfo(800, 600), ImageFormat::Bmp, 800, 600);
+    ExpectSize(BmpInfo(800, -600), ImageFormat::Bmp, 800, 600); // top-down rows
+    ExpectSize(Jpeg(800, 600), ImageFormat::Jpeg, 800, 600);
+    ExpectSize(Jpeg(800, 600, 0xC2), ImageFormat::Jpeg, 800, 600); // progressive
+    ExpectSize(Gif(800, 600, 0, 0, 800, 600), ImageFormat::Gif, 800, 600);
+    ExpectSize(Gif(10, 10, 5, 6, 100, 200), ImageFormat::Gif, 105, 206); // frame outside the screen
+    ExpectSize(Tiff(false, 800, 3, 600), ImageFormat::Tiff, 800, 600);
+    ExpectSize(Tiff(true, 800, 4, 600), ImageFormat::Tiff, 800, 600);
+    ExpectSize(Icon({IconBitmap(32, 64), Png(48, 48)}, {{32, 32}, {48, 48}}), ImageFormat::Icon, 48, 48);
+    ExpectSize(Icon({IconBitmap(256, 512)}, {{0, 0}}), ImageFormat::Icon, 256, 256);
+
+    Bytes core = {'B', 'M'};
+    PutLe(core, 0, 12);
+    PutLe(core, 12, 4);
+    PutLe(core, 640, 2);
+    PutLe(core, 480, 2);
+    PutLe(core, 1, 2);
+    PutLe(core, 24, 2);
+    ExpectSize(core, ImageFormat::Bmp, 640, 480);
+
+    Bytes notAnImage;
+    PutText(notAnImage, "This is a recipe, not a picture.");
+    EXPECT_EQ(HeaderOf(notAnImage).format, ImageFormat::Unknown);
+    EXPECT_EQ(HeaderOf({}).format, ImageFormat::Unknown);
+    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(notAnImage))); // the image library decides
+}
+
+TEST(ImageHeader, CutShortOrMalformedHeadersHaveNoSize) {
+    const Bytes whole[] = {
+        Png(8, 8), BmpInfo(8, 8), Jpeg(8, 8), Gif(8, 8, 0, 0, 8, 8), Tiff(false, 8, 3, 8), Icon({Png(8, 8)}, {{8, 8}})};
+    for (const Bytes &file : whole) {
+        const ImageFormat format = HeaderOf(file).format;
+        ASSERT_NE(format, ImageFormat::Unknown);
+        // Every cut: too short for the signature, it is not recognised (the image library
+        // decides); recognised, it must not be let through without its size.
+        for (size_t length = 0; length < file.size(); ++length) {
+            const ImageHeader header = HeaderOf(Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(length)));
+            if (header.format == ImageFormat::Unknown) {
+                EXPECT_LT(length, 8u);
+            } else if (header.sizeKnown) {
+                // Only cuts after the size was read may know it, and then they agree.
+                EXPECT_EQ(header.width, 8u) << static_cast<int>(format) << " cut at " << length;
+                EXPECT_EQ(header.height, 8u);
+            } else {
+                EXPECT_FALSE(ImageHeaderAcceptable(header));
+            }
+        }
+    }
+    Bytes png = Png(8, 8);
+    png[12] = 'X'; // the first chunk is not IHDR
+    EXPECT_FALSE(HeaderOf(png).sizeKnown);
+    EXPECT_FALSE(HeaderOf(Jpeg(8, 0)).sizeKnown); // the height would come after the scan
+    EXPECT_FALSE(HeaderOf(BmpInfo(-8, 8)).sizeKnown);
+    Bytes gifWithoutImage;
+    PutText(gifWithoutImage, "GIF87a");
+    gifWithoutImage.insert(gifWithoutImage.end(), {8, 0, 8, 0, 0, 0, 0, 0x3B});
+    EXPECT_FALSE(HeaderOf(gifWithoutImage).sizeKnown);
+    Bytes jpegScanFirst = {0xFF, 0xD8, 0xFF, 0xDA, 0, 2};
+    EXPECT_FALSE(HeaderOf(jpegScanFirst).sizeKnown);
+    Bytes tiffBadDirectory = Tiff(false, 8, 3, 8);
+    tiffBadDirectory[4] = 0xF0; // the directory lies past the end
+    EXPECT_FALSE(HeaderOf(tiffBadDirectory).sizeKnown);
+    Bytes iconPointingAway = Icon({Png(8, 8)}, {{8, 8}});
+    iconPointingAway[6 + 12 + 3] = 0x7F;
+    EXPECT_FALSE(HeaderOf(iconPointingAway).sizeKnown);
+}
+
+TEST(ImageHeader, EnormousDeclaredSizesAreRefused) {
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(20000, 20000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(0xFFFFFFFF, 0xFFFFFFFF))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(200000000, 1))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(BmpInfo(20000, -20000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(BmpInfo(1, static_cast<int32_t>(0x80000000u)))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Jpeg(65535, 65535))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Gif(65535, 65535, 0, 0, 1, 1)))); // the screen
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Gif(1, 1, 0, 0, 65535, 65535)))); // the frame
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Tiff(false, 0xFFFFFFFF, 4, 0xFFFFFFFF))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Icon({Png(8, 8), Png(30000, 30000)}, {{8, 8}, {0, 0}}))));
+    // The bound itself is accepted; one pixel more is not.
+    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Png(10000, 10000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(10000, 10001))));
+    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Jpeg(4000, 3000))));
+}
+
+TEST(ImageHeader, LongWalksEndAtTheFileEnd) {
+    // A JPEG of fill bytes and a GIF of endless empty extensions: read to the end, no size.
+    Bytes fill = {0xFF, 0xD8};
+    fill.insert(fill.end(), 300000, 0xFF);
+    EXPECT_FALSE(HeaderOf(fill).sizeKnown);
+    Bytes gif;
+    PutText(gif, "GIF89a");
+    gif.insert(gif.end(), {8, 0, 8, 0, 0, 0, 0});
+    for (int i = 0; i < 100000; ++i) {
+        gif.insert(gif.end(), {0x21, 0xFE, 1, 'x', 0});
+    }
+    EXPECT_FALSE(HeaderOf(gif).sizeKnown);
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0});
+    ExpectSize(gif, ImageFormat::Gif, 8, 8);
+}
+
+} // namespace
