@@ -10,6 +10,7 @@
 #include "entry/text_entry_dialogs.h"
 #include "resources/resource_ids.h"
 #include "search/picture_display.h"
+#include "store/save_recipe.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 
@@ -41,12 +42,48 @@ template <typename Dialog, typename After> void RunGuarded(Dialog dialog, After 
     secondaryDialogOpen = false;
 }
 
+// "Grabar Receta": a refused recipe keeps the menu and everything entered; a recipe ready to
+// save is written with the menu bar removed, so that no command arrives meanwhile. Stored, the
+// window moves to Browsing; a save that failed (and has said why) leaves it in Editing with the
+// recipe intact, for another try.
+void SaveCurrentRecipe(HWND mainWindow) {
+    static bool saving = false; // a command posted to the window during the save is dropped
+    if (saving) {
+        return;
+    }
+    switch (CheckRecipe(currentRecipe)) {
+    case SaveOutcome::NoDatabase:
+        return;
+    case SaveOutcome::Invalid:
+        MessageBoxW(nullptr, kRefusedMessage, kMessageCaption, MB_OK);
+        return;
+    case SaveOutcome::Ready:
+        break;
+    }
+    saving = true;
+    RemoveMainMenu(mainWindow);
+    const bool stored = SaveRecipe(currentRecipe);
+    if (stored) {
+        MessageBoxW(nullptr, kSavedMessage, kMessageCaption, MB_OK);
+    }
+    BuildMainMenu(mainWindow);
+    if (stored) {
+        LockEditingCommands();
+    } else {
+        UnlockEditingCommands();
+    }
+    saving = false;
+}
+
 } // namespace
 
 void RunMainCommand(HWND mainWindow, WORD id) {
     switch (id) {
     case IDM_NEW:
         NewRecipe();
+        break;
+    case IDM_SAVE_RECIPE:
+        SaveCurrentRecipe(mainWindow);
         break;
     case IDM_AUTHOR:
         RunGuarded(AboutBox, [] {});

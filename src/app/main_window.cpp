@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "app/main_menu.h"
 #include "resources/resource_ids.h"
+#include "store/store.h"
 #include "ui/dialog.h"
 #include "ui/gdi.h"
 #include "ui/picture_box.h"
@@ -60,6 +61,7 @@ void OnInitialise(HWND window) {
     // Only the last level is made; an existing folder or any failure is ignored.
     CreateDirectoryW(AnsiToWide(PictureCacheFolder).c_str(), nullptr);
     storeBaseName = "guisla";
+    SetStoreLocation(ExecutableFolder() / "guisla", storeBaseName);
     FillCategoryCatalogue();
     (void)window;
 }
