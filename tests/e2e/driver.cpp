@@ -203,9 +203,7 @@ std::wstring ProbePath() {
     if (!configured.empty()) {
         return configured;
     }
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (fs::path(self).parent_path() / L"menu_probe.dll").wstring();
+    return (fs::path(TestProgramFolder()) / L"menu_probe.dll").wstring();
 }
 
 // Runs `start(parameter)` on a new thread in the program and waits for it; its exit code.
@@ -342,6 +340,12 @@ std::string Utf8(const std::wstring &text) {
     return narrow;
 }
 
+std::wstring TestProgramFolder() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(self).parent_path().wstring();
+}
+
 void BeginTest(const std::string &testName) {
     currentTest = testName;
     lastError.clear();
@@ -407,11 +411,11 @@ std::wstring PrepareProgramFolder(const std::wstring &subfolder) {
     return folder.wstring();
 }
 
-bool StartProgram(AppProcess &app, const std::wstring &folder) {
+bool StartProgram(AppProcess &app, const std::wstring &folder, const std::wstring &exeName) {
     if (app.process != nullptr) {
         return Fail("this AppProcess already holds a program");
     }
-    const std::wstring exe = folder + L"\\guisla.exe";
+    const std::wstring exe = folder + L"\\" + exeName;
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

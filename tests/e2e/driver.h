@@ -36,6 +36,9 @@ bool WaitUntil(const std::function<bool()> &condition, DWORD timeoutMs = kDefaul
 // Text conversion for messages: UTF-16 to UTF-8.
 std::string Utf8(const std::wstring &text);
 
+// The folder of the running test program (where menu_probe.dll and test data sit).
+std::wstring TestProgramFolder();
+
 // The program.
 
 // A started guisla.exe. Not copyable; when it goes out of scope a program still running is killed,
@@ -58,8 +61,8 @@ struct AppProcess {
 // with recipes in it can put its files into <folder>\guisla before starting the program.
 std::wstring PrepareProgramFolder(const std::wstring &subfolder = L"program");
 
-// Starts <folder>\guisla.exe with <folder> as its working directory.
-bool StartProgram(AppProcess &app, const std::wstring &folder);
+// Starts <folder>\<exeName> with <folder> as its working directory.
+bool StartProgram(AppProcess &app, const std::wstring &folder, const std::wstring &exeName = L"guisla.exe");
 
 // PrepareProgramFolder + StartProgram + WaitForMainWindow; returns the main window or nullptr.
 HWND LaunchProgram(AppProcess &app, DWORD timeoutMs = kDefaultTimeoutMs);
