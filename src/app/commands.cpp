@@ -10,6 +10,7 @@
 #include "entry/text_entry_dialogs.h"
 #include "resources/resource_ids.h"
 #include "search/picture_display.h"
+#include "search/search_dialog.h"
 #include "store/save_recipe.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
@@ -84,6 +85,9 @@ void RunMainCommand(HWND mainWindow, WORD id) {
         break;
     case IDM_SAVE_RECIPE:
         SaveCurrentRecipe(mainWindow);
+        break;
+    case IDM_SEARCH_RECIPE: // the dialog itself loads a found recipe into the window
+        RunGuarded(SearchDialog, [] {});
         break;
     case IDM_AUTHOR:
         RunGuarded(AboutBox, [] {});

@@ -251,8 +251,11 @@ std::wstring PictureCacheFilePath(int64_t key, const std::string &safeExtension)
 }
 
 void ShowRecipePicture(int64_t key) {
-    const StoredPicture picture = LocateStoredPicture(key);
-    const std::wstring path = PictureCacheFilePath(key, picture.extension);
+    ShowStoredPicture(LocateStoredPicture(key));
+}
+
+void ShowStoredPicture(const StoredPicture &picture) {
+    const std::wstring path = PictureCacheFilePath(picture.key, picture.extension);
     RemoveCacheFile(path);
     WriteCacheFile(path, picture);
     ShowPictureFile(path);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "search/stored_picture.h"
 #include "ui/gdi.h"
 
 #include <cstdint>
@@ -46,6 +47,11 @@ std::wstring PictureCacheFilePath(int64_t key, const std::string &safeExtension)
 // read-only one, is replaced), the file is shown with ShowPictureFile and then deleted. A recipe
 // without picture gives an empty file and so the read-error message.
 void ShowRecipePicture(int64_t key);
+
+// The same for a picture already located (the search remembers where each found recipe's
+// picture lies); its bytes are streamed from there, and a store changed since gives the
+// read-error message.
+void ShowStoredPicture(const StoredPicture &picture);
 
 // The bitmap shown last (nullptr when none): owned by the display, for checks.
 HBITMAP DisplayedPictureBitmap();

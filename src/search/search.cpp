@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "search/cache_name.h"
 #include "store/file.h"
 #include "store/record_codec.h"
 #include "store/schema_table.h"
@@ -328,4 +329,29 @@ FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal) {
     spans.hasExtension = detail.spans[kExtension].present;
     spans.extension = detail.spans[kExtension].span;
     return spans;
+}
+
+bool FoundStoredPicture(int64_t ordinal, StoredPicture &picture) {
+    const FoundPictureSpans spans = FoundRecipePictureSpans(ordinal);
+    if (!spans.found || spans.fileSize < 0 || CurrentDataFileSize() != spans.fileSize) {
+        return false;
+    }
+    picture = StoredPicture();
+    picture.key = spans.key;
+    picture.hasPicture = spans.hasPicture;
+    picture.pictureSpan = spans.picture;
+    if (spans.hasExtension) {
+        // Only as many bytes as the safe form of the extension can use.
+        SafeExtensionBuilder builder;
+        const FileStatus status = ReadValueSpan(SchemaName(kFieldExtension), spans.key, spans.extension,
+                                                [&builder](const uint8_t *bytes, size_t count) {
+                                                    builder.Add(reinterpret_cast<const char *>(bytes), count);
+                                                    return !builder.Full();
+                                                });
+        if (status != FileStatus::Ok) {
+            return false;
+        }
+        picture.extension = builder.Extension();
+    }
+    return true;
 }

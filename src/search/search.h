@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "search/stored_picture.h"
 #include "store/field_scan.h"
 
 // The keys found by the last search in ascending order: the key of result line i (counted from
@@ -79,6 +80,11 @@ struct FoundPictureSpans {
     ValueSpan extension;
 };
 FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal);
+
+// The picture of result `ordinal` located from where the search saw it, ready to stream
+// (stored_picture.h). False when there is no such result, the data file's size changed since
+// the search, or the extension no longer lies where it was: then locate it anew by its key.
+bool FoundStoredPicture(int64_t ordinal, StoredPicture &picture);
 
 // The data file's size now; -1 when it cannot be opened.
 int64_t CurrentDataFileSize();

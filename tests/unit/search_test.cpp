@@ -293,6 +293,11 @@ TEST_F(Search, AFoundRecipeIsReadFromItsPlacesOrAnewWhenTheStoreChanged) {
     std::string pictureBytes;
     EXPECT_EQ(ReadValueSpan("Imagen", 1, picture.picture, pictureBytes), FileStatus::Ok);
     EXPECT_EQ(pictureBytes, std::string("\x89PNG\0\1", 6));
+    StoredPicture located;
+    ASSERT_TRUE(FoundStoredPicture(1, located));
+    EXPECT_EQ(located.key, 1);
+    EXPECT_EQ(located.extension, "png");
+    EXPECT_TRUE(located.hasPicture);
     EXPECT_FALSE(FoundRecipePictureSpans(2).hasPicture);
     EXPECT_FALSE(FoundRecipePictureSpans(3).found);
 
@@ -301,6 +306,7 @@ TEST_F(Search, AFoundRecipeIsReadFromItsPlacesOrAnewWhenTheStoreChanged) {
     AppendRecipe(other, 1, "Paella valenciana", "Arroz");
     AppendRecipe(other, 3, "Risotto", "Arroz");
     WriteStore(other);
+    EXPECT_FALSE(FoundStoredPicture(1, located)) << "the store's size changed";
     FoundRecipeTexts texts = ReadFoundRecipe(1);
     EXPECT_EQ(texts.key, 1);
     EXPECT_EQ(texts.dishName, "Paella valenciana");

@@ -1,0 +1,237 @@
+// The search dialog: layout, the search with its messages, and opening a found recipe.
+#include "search/search_dialog.h"
+
+#include "app/app_state.h"
+#include "app/category_combo.h"
+#include "app/main_menu.h"
+#include "resources/resource_ids.h"
+#include "search/picture_display.h"
+#include "search/search.h"
+#include "store/schema_table.h"
+#include "ui/dialog.h"
+#include "ui/gdi.h"
+#include "ui/text.h"
+
+int32_t lastSearchedCategory = 0;
+
+namespace {
+
+// A caption but no system menu (no close box), not resizable, above all other windows.
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK | DS_NOFAILCREATE;
+const DialogLayout kDialogLayout = {L"Buscar Receta", kDialogStyle, WS_EX_TOPMOST, 70, 70, 393, 271};
+
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+
+// In creation order, which is the tab order. The combo's height includes its dropped list. No
+// button is the default button, so Enter and Escape reach no command.
+const ControlLayout kCategoryComboLayout = {IDC_SEARCH_CATEGORY,
+                                            L"ComboBoxEx32",
+                                            L"",
+                                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST,
+                                            0,
+                                            5,
+                                            1,
+                                            385,
+                                            250};
+const ControlLayout kOtherControls[] = {
+    {IDC_SEARCH_RESULTS, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_SORT,
+     WS_EX_CLIENTEDGE, 5, 30, 385, 220},
+    {IDC_SEARCH_BUTTON, L"BUTTON", L"Buscar", kButtonStyle, 0, 5, 250, 50, 15},
+    {IDC_SEARCH_EXIT, L"BUTTON", L"Salir", kButtonStyle, 0, 340, 250, 50, 15},
+};
+
+// While a search runs (it services messages as it reads and fills the list, and while its
+// message box is up), the dialog's commands are held off: a second "Buscar" and a double-click
+// are dropped; a category change empties the list and "Salir" or a close request ends the
+// dialog once the search is over. So nothing replaces the results while their lines are built
+// and no line goes to a list that is gone.
+struct SearchState {
+    bool searching = false;
+    bool clearRequested = false;
+    bool endRequested = false;
+};
+SearchState searchState;
+
+void ShowProgramMessage(const std::string &text) {
+    MessageBoxW(nullptr, AnsiToWide(text).c_str(), L"Programador", MB_OK | MB_SYSTEMMODAL);
+}
+
+bool IsButtonPress(WPARAM wParam, int id) {
+    return LOWORD(wParam) == id && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1);
+}
+
+void ClearResultList(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
+    if (list != nullptr) {
+        SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    }
+}
+
+void OnInitialise(HWND dialog) {
+    searchState = SearchState();
+    SelectCategory(GetDlgItem(dialog, IDC_SEARCH_CATEGORY), lastSearchedCategory > 0 ? lastSearchedCategory : 1);
+}
+
+void OnSearch(HWND dialog) {
+    const int number = SelectedCategoryNumber(GetDlgItem(dialog, IDC_SEARCH_CATEGORY));
+    if (number < 1 || number > kCategoryCount) {
+        return;
+    }
+    lastSearchedCategory = number;
+    SearchRecipes(dialog, SchemaTable()[kFieldCategory - 1].fieldName, CategoryCatalogue.displayName[number]);
+}
+
+// The ordinal of the selected line; 0 when no line is selected or it is not a result line.
+int64_t SelectedOrdinal(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
+    const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR) {
+        return 0;
+    }
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0);
+    if (length == LB_ERR) {
+        return 0;
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got =
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+    return OrdinalOfResultLine(WideToAnsi(text));
+}
+
+// Loads the recipe of the double-clicked line into the current recipe and the main window, gives
+// the window a fresh menu in the state Browsing and ends the dialog. The category and picture
+// path of the current recipe stay as they were.
+void OnOpenResult(HWND dialog) {
+    const int64_t ordinal = SelectedOrdinal(dialog);
+    if (ordinal == 0) {
+        return;
+    }
+    // No menu command can arrive while the recipe is being loaded.
+    RemoveMainMenu(MainWindow);
+    StoredPicture picture;
+    if (FoundStoredPicture(ordinal, picture)) {
+        ShowStoredPicture(picture);
+    } else {
+        ShowRecipePicture(SearchResults[static_cast<size_t>(ordinal - 1)]);
+    }
+    const FoundRecipeTexts texts = ReadFoundRecipe(ordinal);
+    currentRecipe.dishName = texts.dishName;
+    currentRecipe.ingredients = texts.ingredients;
+    currentRecipe.elaboration = texts.elaboration;
+    if (MainWindow != nullptr) {
+        SetWindowTextAnsi(GetDlgItem(MainWindow, IDC_DISH_NAME_BOX), currentRecipe.dishName);
+        SetWindowTextAnsi(GetDlgItem(MainWindow, IDC_INGREDIENTS_BOX), currentRecipe.ingredients);
+        SetWindowTextAnsi(GetDlgItem(MainWindow, IDC_ELABORATION_BOX), currentRecipe.elaboration);
+        BuildMainMenu(MainWindow);
+        LockEditingCommands();
+    }
+    EndDialogWindow(dialog);
+}
+
+void OnCommand(HWND dialog, WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    if (id == IDC_SEARCH_CATEGORY && HIWORD(wParam) == CBN_SELCHANGE) {
+        if (searchState.searching) {
+            searchState.clearRequested = true;
+        } else {
+            ClearResultList(dialog); // the results themselves stay until the next search
+        }
+    } else if (IsButtonPress(wParam, IDC_SEARCH_BUTTON)) {
+        if (!searchState.searching) {
+            OnSearch(dialog);
+        }
+    } else if (IsButtonPress(wParam, IDC_SEARCH_EXIT)) {
+        if (searchState.searching) {
+            searchState.endRequested = true;
+        } else {
+            EndDialogWindow(dialog);
+        }
+    } else if (id == IDC_SEARCH_RESULTS && HIWORD(wParam) == LBN_DBLCLK) {
+        if (!searchState.searching) {
+            OnOpenResult(dialog);
+        }
+    }
+}
+
+void SearchDialogHandler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitialise(dialog);
+        break;
+    case WM_COMMAND:
+        OnCommand(dialog, wParam);
+        break;
+    case WM_SYSCOLORCHANGE:
+        // The extended combo box redraws its pictures on it.
+        SendMessageW(GetDlgItem(dialog, IDC_SEARCH_CATEGORY), WM_SYSCOLORCHANGE, wParam, lParam);
+        break;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            if (searchState.searching) {
+                searchState.endRequested = true;
+            } else {
+                EndDialogWindow(dialog);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void SearchRecipes(HWND dialog, const std::string &fieldName, const std::string &target) {
+    const bool nested = searchState.searching;
+    searchState.searching = true;
+    SearchStoreRecipes(fieldName, target, [] { PumpOneMessage(); });
+    if (resultCount > 0) {
+        HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
+        if (list != nullptr) {
+            SendMessageW(list, LB_RESETCONTENT, 0, 0);
+        }
+        for (int64_t i = 1; i <= resultCount && list != nullptr && IsWindow(list); ++i) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnsiToWide(ResultLine(i)).c_str()));
+            // One pending message per line keeps the window alive; no sleep when none is pending.
+            PumpOneMessage();
+        }
+    }
+    ShowProgramMessage(SearchCountMessage(resultCount));
+    if (nested) {
+        return;
+    }
+    searchState.searching = false;
+    if (searchState.clearRequested && IsWindow(dialog)) {
+        ClearResultList(dialog);
+    }
+    searchState.clearRequested = false;
+    if (searchState.endRequested) {
+        searchState.endRequested = false;
+        EndDialogWindow(dialog);
+    }
+}
+
+int SearchDialog(HWND owner) {
+    HWND dialog = CreateDialogWindow(kDialogLayout, owner, SearchDialogHandler);
+    if (dialog == nullptr) {
+        return 0;
+    }
+    SetBackgroundColour(dialog, kBackgroundColour);
+    HWND combo = AddControl(dialog, kCategoryComboLayout);
+    SetBackgroundColour(combo, kBackgroundColour);
+    // Made at every opening; released below, once the combo that shows it is gone.
+    ImageListHolder pictures = FillCategoryCombo(combo);
+    for (const ControlLayout &control : kOtherControls) {
+        HWND hwnd = AddControl(dialog, control);
+        if (control.id == IDC_SEARCH_RESULTS) {
+            SetBackgroundColour(hwnd, kBackgroundColour);
+        }
+    }
+    FontHolder font = MakeFont(10, FW_BOLD);
+    for (int id : {IDC_SEARCH_CATEGORY, IDC_SEARCH_RESULTS, IDC_SEARCH_BUTTON, IDC_SEARCH_EXIT}) {
+        ApplyFont(GetDlgItem(dialog, id), font.Get());
+    }
+    RunModalDialog(dialog);
+    return 0;
+}
