@@ -48,14 +48,17 @@ host_pid_of() {
     return 1
 }
 
-# Our prefix's wineserver: it works in /tmp/.wine-<uid>/server-<device>-<inode> of the prefix.
+# Our prefix's wineserver: it works in a folder named server-<device>-<inode> of the prefix (under
+# /tmp/.wine-<uid> or /tmp/wine-<random>, depending on the build of Wine).
 server_pid() {
-    folder=$(printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    suffix=$(printf '/server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
     for dir in /proc/[0-9]*; do
-        if [ "$(readlink "$dir/cwd" 2>/dev/null)" = "$folder" ]; then
+        case "$(readlink "$dir/exe" 2>/dev/null) $(readlink "$dir/cwd" 2>/dev/null)" in
+        *wineserver*"$suffix")
             basename "$dir"
             return 0
-        fi
+            ;;
+        esac
     done
     return 1
 }
