@@ -71,6 +71,11 @@ TEST(SaveProgressDialog, LayoutAsLaidOutInDialogUnits) {
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
     SetProgressPosition(dialog, 42);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 42);
+    // Drawn at once: filled on the left, empty on the right.
+    RECT barClient = {};
+    GetClientRect(bar, &barClient);
+    EXPECT_NE(ScreenPixel(bar, barClient.right / 5, barClient.bottom / 2),
+              ScreenPixel(bar, barClient.right * 4 / 5, barClient.bottom / 2));
 
     DestroyProgressDialog(dialog);
     EXPECT_FALSE(IsWindow(dialog));
