@@ -20,6 +20,8 @@ namespace {
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK | DS_NOFAILCREATE;
 const DialogLayout kDialogLayout = {L"Buscar Receta", kDialogStyle, WS_EX_TOPMOST, 70, 70, 393, 271};
 
+constexpr DWORD kListDrawIntervalMs = 100;
+
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
 // In creation order, which is the tab order. The combo's height includes its dropped list. No
@@ -64,6 +66,32 @@ void ClearResultList(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
     if (list != nullptr) {
         SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    }
+}
+
+// Adds the result lines, servicing one pending message after each so the window stays alive.
+// Drawing the list after every line would cost far more than adding it, so the list shows what
+// it holds about ten times a second and once more at the end. Stops when the list is gone.
+void FillResultList(HWND list) {
+    if (list == nullptr) {
+        return;
+    }
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    DWORD lastDrawn = GetTickCount();
+    for (int64_t i = 1; i <= resultCount && IsWindow(list); ++i) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnsiToWide(ResultLine(i)).c_str()));
+        if (GetTickCount() - lastDrawn >= kListDrawIntervalMs) {
+            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+            lastDrawn = GetTickCount();
+        }
+        PumpOneMessage(); // no sleep when nothing is pending: the fill goes on at full speed
+    }
+    if (IsWindow(list)) {
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
 }
 
@@ -187,15 +215,7 @@ void SearchRecipes(HWND dialog, const std::string &fieldName, const std::string 
     searchState.searching = true;
     SearchStoreRecipes(fieldName, target, [] { PumpOneMessage(); });
     if (resultCount > 0) {
-        HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
-        if (list != nullptr) {
-            SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        }
-        for (int64_t i = 1; i <= resultCount && list != nullptr && IsWindow(list); ++i) {
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnsiToWide(ResultLine(i)).c_str()));
-            // One pending message per line keeps the window alive; no sleep when none is pending.
-            PumpOneMessage();
-        }
+        FillResultList(GetDlgItem(dialog, IDC_SEARCH_RESULTS));
     }
     ShowProgramMessage(SearchCountMessage(resultCount));
     if (nested) {
