@@ -18,13 +18,17 @@ std::string WideToAnsi(const std::wstring &text) {
     if (text.empty()) {
         return {};
     }
+    // No "best fit": a character the code page cannot hold becomes its default character, never a
+    // look-alike (a full-width solidus must not turn into a path separator).
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
     const int length =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (length <= 0) {
         return {};
     }
     std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
+                        nullptr);
     return bytes;
 }
 

@@ -310,8 +310,8 @@ TEST_F(PictureDisplay, NoGdiObjectLeftBehindAcrossAThousandDisplays) {
 class RecipePicture : public PictureDisplay {
 protected:
     RecipePicture() {
-        SetStoreLocation(folder_.Path() + L"store", "guisla");
         CreateDirectoryW((folder_.Path() + L"store").c_str(), nullptr);
+        PointAtTestStore();
         cacheFolder_ = folder_.Path() + L"quelmo cache\\";
         CreateDirectoryW(cacheFolder_.c_str(), nullptr);
     }
@@ -329,9 +329,12 @@ protected:
         append(kFieldCategory, "Arroz");
         append(kFieldExtension, extension);
     }
-    // Points the program's cache folder here for the run of `checks` in the main window.
+    void PointAtTestStore() { SetStoreLocation(folder_.Path() + L"store", "guisla"); }
+    // Points the program's store and cache folder here (the main window's start-up set its own)
+    // for the run of `checks` in the main window.
     void WithCache(const std::function<void()> &checks) {
         WithMainWindow([&](HWND) {
+            PointAtTestStore();
             PictureCacheFolder = WideToAnsi(cacheFolder_);
             checks();
         });

@@ -276,6 +276,10 @@ std::vector<CaughtMessageBox> RunCatchingMessageBoxes(const std::function<void()
     return boxes;
 }
 
+size_t CaughtMessageBoxCount() {
+    return caughtBoxes != nullptr ? caughtBoxes->size() : 0;
+}
+
 bool ColourNear(COLORREF actual, COLORREF expected, int tolerance) {
     if (actual == CLR_INVALID) {
         return false;

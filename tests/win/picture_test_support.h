@@ -57,6 +57,9 @@ struct CaughtMessageBox {
 // that shows meanwhile is read and closed with OK. Returns them in order.
 std::vector<CaughtMessageBox> RunCatchingMessageBoxes(const std::function<void()> &action);
 
+// How many boxes the innermost RunCatchingMessageBoxes has caught so far (0 outside one).
+size_t CaughtMessageBoxCount();
+
 // Whether two colours are within `tolerance` on each channel (lossy formats).
 bool ColourNear(COLORREF actual, COLORREF expected, int tolerance = 24);
 
