@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,9 +26,10 @@ ImageHeader HeaderOf(const Bytes &file) {
     });
 }
 
+// `bytes` may exceed 8 (zero padding).
 void PutLe(Bytes &b, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-        b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        b.push_back(i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0);
     }
 }
 
@@ -264,6 +268,30 @@ TEST(ImageHeader, LongWalksEndAtTheFileEnd) {
     EXPECT_FALSE(HeaderOf(gif).sizeKnown);
     gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 8, 0, 8, 0, 0});
     ExpectSize(gif, ImageFormat::Gif, 8, 8);
+}
+
+TEST(ImageHeader, FuzzSeedCorpusFilesReadTheirSizes) {
+    // The seeds are small but complete image files of every format (written by a script).
+    const std::filesystem::path corpus =
+        (std::filesystem::path(GUISLA_TEST_DATA_DIR) / ".." / "fuzz" / "image_corpus").lexically_normal();
+    const std::map<std::string, ImageHeader> expected = {
+        {"png", {ImageFormat::Png, true, 4, 3}},       {"gif", {ImageFormat::Gif, true, 4, 3}},
+        {"bmp", {ImageFormat::Bmp, true, 4, 3}},       {"bmp-rle8", {ImageFormat::Bmp, true, 20000, 20000}},
+        {"jpeg", {ImageFormat::Jpeg, true, 4, 3}},     {"tiff-le", {ImageFormat::Tiff, true, 4, 3}},
+        {"tiff-be", {ImageFormat::Tiff, true, 4, 3}},  {"icon", {ImageFormat::Icon, true, 256, 256}},
+        {"text", {ImageFormat::Unknown, false, 0, 0}},
+    };
+    for (const auto &[name, header] : expected) {
+        SCOPED_TRACE(name);
+        std::ifstream in(corpus / name, std::ios::binary);
+        ASSERT_TRUE(in) << (corpus / name).string();
+        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const ImageHeader got = HeaderOf(file);
+        EXPECT_EQ(got.format, header.format);
+        EXPECT_EQ(got.sizeKnown, header.sizeKnown);
+        EXPECT_EQ(got.width, header.width);
+        EXPECT_EQ(got.height, header.height);
+    }
 }
 
 } // namespace
