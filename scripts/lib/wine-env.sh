@@ -23,7 +23,8 @@ guisla_prepare_prefix() {
     wineboot -i >/dev/null 2>&1 </dev/null || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
-    wineserver -w
+    # Waits for the boot to finish (bounded: a server kept alive with -p never exits).
+    timeout 60 wineserver -w || true
     touch "$WINEPREFIX/.guisla-ready"
 }
 
@@ -43,7 +44,7 @@ guisla_start_display() {
 
 # Keeps one wineserver for the whole run, so each Wine process starts in milliseconds.
 guisla_warm_wine() {
-    wineserver -p >/dev/null 2>&1 </dev/null
+    wineserver -p >/dev/null 2>&1 </dev/null || true
     GUISLA_WINESERVER_STARTED=1
     wine wineboot >/dev/null 2>&1 </dev/null || true
 }
