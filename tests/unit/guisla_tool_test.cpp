@@ -82,10 +82,12 @@ protected:
     void WriteSchema() { WriteSchema(SchemaFileBytes()); }
     void WriteData(const std::vector<uint8_t> &bytes) { WriteWholeFile(store_ / "guisla.zbd", bytes); }
 
-    RunResult Run(const std::vector<std::string> &args) {
+    RunResult Run(const std::vector<std::string> &args, bool terminal = false) {
         std::ostringstream out, err;
         RunResult result;
-        result.status = RunTool(args, out, err, {});
+        ToolOptions options;
+        options.stderrIsTerminal = terminal;
+        result.status = RunTool(args, out, err, options);
         result.out = out.str();
         result.err = err.str();
         return result;
@@ -829,4 +831,35 @@ TEST_F(GuislaTool, ExportRefusesUnwritableOutputsAndBadCommandLines) {
     EXPECT_EQ(Run({"export", "--html", PathToUtf8(Out("h"))}).status, kExitError);
     EXPECT_EQ(Run({"export", StoreArg(), "--pdf", "x"}).status, kExitError);
     EXPECT_FALSE(std::filesystem::exists(Out("h")));
+}
+
+TEST(GuislaToolHtmlCheck, RejectsWhatItMustReject) {
+    const std::string head = "<!DOCTYPE html>\n<html><head><title>t</title></head><body>";
+    EXPECT_EQ(CheckHtml(head + "<p>a &amp; b</p></body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<p>a & b</p></body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<p>a > b</p></body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<p><b>x</p></b></body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<p>x</body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<img src=x /></body></html>"), "");
+    EXPECT_NE(CheckHtml(head + "<img alt=\"<\" /></body></html>"), "");
+}
+
+// A long export on a terminal draws a bar that reaches 100%; elsewhere, or for a small store, none.
+TEST_F(GuislaTool, ProgressBarOnlyForLongExportsOnATerminal) {
+    WriteSchema();
+    std::vector<uint8_t> big;
+    AppendRecipe(big,
+                 {1, "Grande", "a", "b", std::string(kProgressMinimumBytes / kRecordSize + 10, 'p'), "Aves", "jpg"});
+    WriteData(big);
+    RunResult r = Run({"export", StoreArg(), "--json", PathToUtf8(Out("a.json"))}, true);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.err.find("\rExportando ["), std::string::npos);
+    EXPECT_NE(r.err.find("] 100%\n"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(Out("a-1.jpg")),
+              static_cast<uintmax_t>(kProgressMinimumBytes / kRecordSize + 10));
+    r = Run({"export", StoreArg(), "--json", PathToUtf8(Out("b.json"))}, false);
+    EXPECT_EQ(r.err, "");
+    WriteData(SampleStore());
+    r = Run({"export", StoreArg(), "--json", PathToUtf8(Out("c.json"))}, true);
+    EXPECT_EQ(r.err, "");
 }
