@@ -175,7 +175,7 @@ h2 { font-size: 1.25em; border-bottom: 1px solid #d8cd8a; margin: 1.1em 0 0.4em;
   nav, .pie { display: none; }
   .receta { break-inside: avoid; page-break-inside: avoid; }
   .foto { float: right; max-width: 42%; max-height: 65mm; margin: 0 0 3mm 5mm; box-shadow: none; }
-  h2 { font-size: 12pt; margin: 3mm 0 1.5mm; break-after: avoid; page-break-after: avoid; }
+  h2 { font-size: 12pt; margin: 3mm 0 1.5mm; break-after: avoid; page-break-after: avoid; overflow: hidden; }
   .indice section { break-inside: avoid; }
 }
 )";
