@@ -1,10 +1,10 @@
 // The About box "Autor" in the real program: opened from the menu, a second "Autor" refused while it
 // is open, the animated icon seen moving on two screenshots, and closed with "Salir" and with Alt+F4.
 #include "driver.h"
+#include "recipe_steps.h"
 
 #include "resources/resource_ids.h"
 
-#include <gdiplus.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,91 +13,23 @@ using namespace e2e;
 
 namespace {
 
-constexpr COLORREF kBackground = RGB(232, 222, 153);
-
-// A screenshot's pixels, read with GDI+. The driver links only user32 and kernel32, so GDI+ is
-// loaded at run time.
-class Screenshot {
-public:
-    explicit Screenshot(const std::wstring &path) {
-        library_ = LoadLibraryW(L"gdiplus.dll");
-        if (library_ == nullptr) {
-            return;
-        }
-        startup_ = Function<decltype(&Gdiplus::GdiplusStartup)>("GdiplusStartup");
-        shutdown_ = Function<decltype(&Gdiplus::GdiplusShutdown)>("GdiplusShutdown");
-        auto load = Function<decltype(&Gdiplus::DllExports::GdipCreateBitmapFromFile)>("GdipCreateBitmapFromFile");
-        getPixel_ = Function<decltype(&Gdiplus::DllExports::GdipBitmapGetPixel)>("GdipBitmapGetPixel");
-        dispose_ = Function<decltype(&Gdiplus::DllExports::GdipDisposeImage)>("GdipDisposeImage");
-        if (startup_ == nullptr || shutdown_ == nullptr || load == nullptr || getPixel_ == nullptr ||
-            dispose_ == nullptr) {
-            return;
-        }
-        Gdiplus::GdiplusStartupInput input;
-        if (startup_(&token_, &input, nullptr) != Gdiplus::Ok) {
-            token_ = 0;
-            return;
-        }
-        if (load(path.c_str(), &bitmap_) != Gdiplus::Ok) {
-            bitmap_ = nullptr;
-        }
-    }
-    ~Screenshot() {
-        if (bitmap_ != nullptr) {
-            dispose_(bitmap_);
-        }
-        if (token_ != 0) {
-            shutdown_(token_);
-        }
-        if (library_ != nullptr) {
-            FreeLibrary(library_);
-        }
-    }
-    Screenshot(const Screenshot &) = delete;
-    Screenshot &operator=(const Screenshot &) = delete;
-
-    bool Loaded() const { return bitmap_ != nullptr; }
-
-    // The colour at a screen position (the shot is the whole screen); black when unreadable.
-    COLORREF Pixel(int x, int y) const {
-        Gdiplus::ARGB argb = 0;
-        if (bitmap_ == nullptr || getPixel_(bitmap_, x, y, &argb) != Gdiplus::Ok) {
-            return 0;
-        }
-        return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-    }
-
-private:
-    template <typename Fn> Fn Function(const char *name) {
-        return reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(library_, name)));
-    }
-
-    HMODULE library_ = nullptr;
-    ULONG_PTR token_ = 0;
-    Gdiplus::GpBitmap *bitmap_ = nullptr;
-    decltype(&Gdiplus::GdiplusStartup) startup_ = nullptr;
-    decltype(&Gdiplus::GdiplusShutdown) shutdown_ = nullptr;
-    decltype(&Gdiplus::DllExports::GdipBitmapGetPixel) getPixel_ = nullptr;
-    decltype(&Gdiplus::DllExports::GdipDisposeImage) dispose_ = nullptr;
-};
-
 // How many pixels of a screen rectangle differ between two shots.
-int DifferingPixels(const Screenshot &a, const Screenshot &b, const RECT &area) {
+int DifferingPixels(const ScreenPixels &a, const ScreenPixels &b, const RECT &area) {
     int differing = 0;
     for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
-            differing += a.Pixel(x, y) != b.Pixel(x, y) ? 1 : 0;
+            differing += a.At({x, y}) != b.At({x, y}) ? 1 : 0;
         }
     }
     return differing;
 }
 
 // How many pixels of a screen rectangle are not the background colour.
-int InkPixels(const Screenshot &shot, const RECT &area) {
+int InkPixels(const ScreenPixels &shot, const RECT &area) {
     int ink = 0;
     for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
-            ink += shot.Pixel(x, y) != kBackground ? 1 : 0;
+            ink += shot.At({x, y}) != kWindowBackground ? 1 : 0;
         }
     }
     return ink;
@@ -161,7 +93,7 @@ TEST(About, OpensOnceAnimatesAndClosesWithSalirThenAltF4) {
     ASSERT_TRUE(Settle(box, 300)) << LastError();
     const std::wstring firstPath = TakeScreenshot(L"autor-1");
     ASSERT_FALSE(firstPath.empty()) << LastError();
-    Screenshot first(firstPath);
+    ScreenPixels first(firstPath);
     ASSERT_TRUE(first.Loaded()) << Utf8(firstPath);
     const RECT icon = ScreenRectOf(GetDlgItem(box, IDC_ABOUT_ICON));
     ASSERT_EQ(icon.right - icon.left, 32);
@@ -172,7 +104,7 @@ TEST(About, OpensOnceAnimatesAndClosesWithSalirThenAltF4) {
         Sleep(300);
         const std::wstring path = TakeScreenshot(L"autor-" + std::to_wstring(attempt));
         ASSERT_FALSE(path.empty()) << LastError();
-        Screenshot later(path);
+        ScreenPixels later(path);
         ASSERT_TRUE(later.Loaded()) << Utf8(path);
         differing = DifferingPixels(first, later, icon);
         // Only the icon moves: the texts stay as they were.
@@ -185,7 +117,7 @@ TEST(About, OpensOnceAnimatesAndClosesWithSalirThenAltF4) {
     GetClientRect(box, &client);
     POINT corner = {client.right - 4, client.bottom - 4};
     ClientToScreen(box, &corner);
-    EXPECT_EQ(first.Pixel(corner.x, corner.y), kBackground);
+    EXPECT_EQ(first.At({corner.x, corner.y}), kWindowBackground);
     EXPECT_GT(InkPixels(first, ScreenRectOf(GetDlgItem(box, IDC_ABOUT_THANKS))), 100);
     EXPECT_GT(InkPixels(first, ScreenRectOf(GetDlgItem(box, IDC_ABOUT_CREDIT))), 100);
 

@@ -5,6 +5,7 @@
 // search shows its picture and leaves no file in the picture cache folder.
 #include "driver.h"
 #include "menu_mode.h"
+#include "recipe_steps.h"
 
 #include "resources/resource_ids.h"
 
@@ -20,9 +21,7 @@ using namespace e2e;
 
 namespace {
 
-const wchar_t kEntryTitle[] = L"Introduce Datos";
 const wchar_t kPictureDialogTitle[] = L"Navegador de ficheros para imagen";
-constexpr COLORREF kBackground = RGB(232, 222, 153);
 
 // An 800 x 600 picture, red on the left half and blue on the right, as an 8-bit run-length BMP
 // (small, so the save is quick, and exact, so the screen can be compared pixel by pixel).
@@ -117,114 +116,26 @@ void AppendValue(std::vector<uint8_t> &data, int32_t attribute0, const std::stri
     }
 }
 
-// Screen pixels through GDI+ (loaded at run time: the driver links nothing else).
-class ScreenPicture {
-public:
-    explicit ScreenPicture(const std::wstring &png) {
-        library_ = LoadLibraryW(L"gdiplus.dll");
-        if (library_ == nullptr) {
-            return;
-        }
-        struct StartupInput {
-            UINT32 version = 1;
-            void *callback = nullptr;
-            BOOL suppressBackgroundThread = FALSE;
-            BOOL suppressExternalCodecs = FALSE;
-        } input;
-        auto startup = reinterpret_cast<int(WINAPI *)(ULONG_PTR *, const StartupInput *, void *)>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "GdiplusStartup")));
-        auto load = reinterpret_cast<int(WINAPI *)(const wchar_t *, void **)>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "GdipCreateBitmapFromFile")));
-        getPixel_ = reinterpret_cast<int(WINAPI *)(void *, int, int, DWORD *)>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "GdipBitmapGetPixel")));
-        dispose_ = reinterpret_cast<int(WINAPI *)(void *)>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "GdipDisposeImage")));
-        shutdown_ = reinterpret_cast<void(WINAPI *)(ULONG_PTR)>(
-            reinterpret_cast<void *>(GetProcAddress(library_, "GdiplusShutdown")));
-        if (startup == nullptr || load == nullptr || getPixel_ == nullptr || dispose_ == nullptr ||
-            shutdown_ == nullptr || startup(&token_, &input, nullptr) != 0) {
-            return;
-        }
-        started_ = true;
-        if (load(png.c_str(), &bitmap_) != 0) {
-            bitmap_ = nullptr;
-        }
-    }
-    ~ScreenPicture() {
-        if (bitmap_ != nullptr) {
-            dispose_(bitmap_);
-        }
-        if (started_) {
-            shutdown_(token_);
-        }
-        if (library_ != nullptr) {
-            FreeLibrary(library_);
-        }
-    }
-    ScreenPicture(const ScreenPicture &) = delete;
-    ScreenPicture &operator=(const ScreenPicture &) = delete;
-    bool Loaded() const { return bitmap_ != nullptr; }
-    // The colour at a screen point, as a COLORREF; CLR_INVALID when it cannot be read.
-    COLORREF At(POINT p) const {
-        DWORD argb = 0;
-        if (bitmap_ == nullptr || getPixel_(bitmap_, p.x, p.y, &argb) != 0) {
-            return CLR_INVALID;
-        }
-        return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-    }
-
-private:
-    HMODULE library_ = nullptr;
-    ULONG_PTR token_ = 0;
-    bool started_ = false;
-    void *bitmap_ = nullptr;
-    int(WINAPI *getPixel_)(void *, int, int, DWORD *) = nullptr;
-    int(WINAPI *dispose_)(void *) = nullptr;
-    void(WINAPI *shutdown_)(ULONG_PTR) = nullptr;
-};
-
-// Where the picture box's client area begins on the screen, and its size.
-bool PictureBoxOnScreen(HWND main, POINT &origin, SIZE &size) {
-    HWND box = Control(main, IDC_PICTURE_BOX);
-    RECT client = {};
-    origin = {0, 0};
-    if (box == nullptr || !GetClientRect(box, &client) || !ClientToScreen(box, &origin)) {
-        return false;
-    }
-    size = {client.right, client.bottom};
-    return true;
-}
-
 POINT Offset(POINT origin, int x, int y) {
     return {origin.x + x, origin.y + y};
-}
-
-// Opens an entry dialog, sets its text box and presses its "Aceptar".
-bool EnterText(const AppProcess &app, HWND main, UINT command, int textId, int acceptId, const std::wstring &text) {
-    if (!PostCommand(main, command)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, textId), text) && PostClick(Control(dialog, acceptId)) &&
-           WaitForWindowGone(dialog);
 }
 
 // The red-and-blue picture fitted to 327 x 245 at the box's top-left corner, the background
 // colour around it.
 void ExpectPictureInTheBox(const std::wstring &shot, HWND main) {
-    ScreenPicture screen(shot);
+    ScreenPixels screen(shot);
     ASSERT_TRUE(screen.Loaded());
     POINT origin = {};
     SIZE box = {};
-    ASSERT_TRUE(PictureBoxOnScreen(main, origin, box));
+    ASSERT_TRUE(ClientAreaOnScreen(Control(main, IDC_PICTURE_BOX), origin, box));
     ASSERT_GT(box.cx, 327);
     EXPECT_EQ(screen.At(Offset(origin, 2, 2)), RGB(255, 0, 0));
     EXPECT_EQ(screen.At(Offset(origin, 150, 200)), RGB(255, 0, 0));
     EXPECT_EQ(screen.At(Offset(origin, 180, 20)), RGB(0, 0, 255));
     EXPECT_EQ(screen.At(Offset(origin, 320, 240)), RGB(0, 0, 255));
-    EXPECT_EQ(screen.At(Offset(origin, 330, 100)), kBackground); // right of the picture
-    EXPECT_EQ(screen.At(Offset(origin, 100, 250)), kBackground); // below it
-    EXPECT_EQ(screen.At(Offset(origin, box.cx - 1, box.cy - 1)), kBackground);
+    EXPECT_EQ(screen.At(Offset(origin, 330, 100)), kWindowBackground); // right of the picture
+    EXPECT_EQ(screen.At(Offset(origin, 100, 250)), kWindowBackground); // below it
+    EXPECT_EQ(screen.At(Offset(origin, box.cx - 1, box.cy - 1)), kWindowBackground);
 }
 
 } // namespace

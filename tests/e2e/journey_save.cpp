@@ -5,12 +5,12 @@
 // "No existe Base de Datos ..." and writing nothing.
 #include "driver.h"
 #include "menu_mode.h"
+#include "recipe_steps.h"
 
 #include "resources/resource_ids.h"
 #include "store/record_codec.h"
 
 #include <commctrl.h>
-#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,8 +22,6 @@ using namespace e2e;
 
 namespace {
 
-const wchar_t kEntryTitle[] = L"Introduce Datos";
-const wchar_t kPictureDialogTitle[] = L"Navegador de ficheros para imagen";
 const wchar_t kSaved[] = L"Receta Guardada ...\r\nQue disfrutes tu receta uuuuummmm!!! ....";
 
 bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes) {
@@ -61,28 +59,6 @@ std::vector<uint8_t> GradientBmp(int32_t width, int32_t height) {
         }
     }
     return bmp;
-}
-
-// Opens an entry dialog from the menu, puts the text into its box as typed text arrives, and
-// presses "Aceptar".
-bool EnterText(const AppProcess &app, HWND main, UINT command, int textId, int acceptId, const std::wstring &text) {
-    if (!PostCommand(main, command)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, textId), text) && PostClick(Control(dialog, acceptId)) &&
-           WaitForWindowGone(dialog);
-}
-
-// Dish name and category (list line `category`, 0-based).
-bool EnterDishAndCategory(const AppProcess &app, HWND main, const std::wstring &name, int category) {
-    if (!PostCommand(main, IDM_INSERT_DISH_CATEGORY)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, IDC_DISH_NAME_EDIT), name) &&
-           ComboSelect(Control(dialog, IDC_CATEGORY_LIST), category) && Settle(dialog, 100) &&
-           PostClick(Control(dialog, IDC_DISH_NAME_ACCEPT)) && WaitForWindowGone(dialog);
 }
 
 // The schema's descriptors, straight from the schema file.
@@ -164,12 +140,7 @@ TEST(Save, TypedRecipeWithBigPictureStoredRecordByRecord) {
     ASSERT_TRUE(EnterText(app, main, IDM_INSERT_ELABORATION, IDC_ELABORATION_TEXT, IDC_ELABORATION_ACCEPT, elaboration))
         << LastError();
 
-    ASSERT_TRUE(PostCommand(main, IDM_INSERT_PICTURE)) << LastError();
-    HWND fileDialog = WaitForWindow(app, L"#32770", kPictureDialogTitle);
-    ASSERT_NE(fileDialog, nullptr) << LastError();
-    ASSERT_TRUE(SetControlText(Control(fileDialog, cmb13), picture)) << LastError();
-    ASSERT_TRUE(PostMessageW(fileDialog, WM_COMMAND, IDOK, 0));
-    ASSERT_TRUE(WaitForWindowGone(fileDialog)) << LastError();
+    ASSERT_TRUE(ChoosePicture(app, main, picture)) << LastError();
     ASSERT_TRUE(Settle(main, 300)) << LastError();
 
     // "Grabar Receta": the progress window while the picture is written, then the message.
