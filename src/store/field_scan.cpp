@@ -52,6 +52,55 @@ PendingValue *PendingFor(FieldState &state, int64_t key) {
     return value;
 }
 
+// The bytes that tell whether a record continues the run of another: its name field (offsets
+// 5..19, read as two overlapping words) and its key. Records with equal RunBytes carry the same
+// name and key.
+struct RunBytes {
+    uint64_t nameLow, nameHigh, key;
+    bool operator==(const RunBytes &) const = default;
+};
+inline RunBytes GetRunBytes(const uint8_t *record) {
+    return {GetU64LE(record + kRecordFieldName), GetU64LE(record + kRecordFieldName + kNameFieldSize - 8),
+            GetU64LE(record + kRecordKey)};
+}
+
+// The number of records after `record` (and before `stop`) that carry its name field and key
+// bytes, none of them with lastFlag 1: they only add their bytes to the value that `record` adds
+// to, and can be taken together.
+size_t RepeatsAfter(const uint8_t *record, const uint8_t *stop) {
+    const RunBytes run = GetRunBytes(record);
+    const uint8_t *next = record + kRecordSize;
+    while (next != stop && GetRunBytes(next) == run && GetI32LE(next + kRecordLastFlag) != 1) {
+        next += kRecordSize;
+    }
+    return static_cast<size_t>(next - record) / kRecordSize - 1;
+}
+
+// Applies `count` records that follow `record` with the same name field and key bytes and
+// lastFlag other than 1, as the record loop would: each adds its byte to the key's pending value
+// under the fields whose name matches (unless that key was reported); the other fields saw their
+// run end at `record` already, so nothing changes for them.
+void ApplyRepeats(std::vector<FieldState> &states, const uint8_t *record, size_t count) {
+    const NameWords words = GetNameWords(record);
+    const int64_t key = GetI64LE(record + kRecordKey);
+    for (FieldState &state : states) {
+        if (!NameWordsMatch(words, state.matcher)) {
+            continue;
+        }
+        PendingValue *value = PendingFor(state, key);
+        if (value == nullptr) {
+            continue;
+        }
+        value->length += static_cast<int64_t>(count);
+        if (state.wantBytes) {
+            const uint8_t *next = record + kRecordSize;
+            for (size_t i = 0; i < count; ++i, next += kRecordSize) {
+                value->bytes.push_back(static_cast<char>(next[kRecordValueByte]));
+            }
+        }
+    }
+}
+
 } // namespace
 
 FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<WantedField> &wanted,
@@ -84,8 +133,11 @@ FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<Wanted
             return status;
         }
         const size_t records = got / kRecordSize;
-        for (size_t r = 0; r < records; ++r) {
+        for (size_t r = 0; r < records;) {
             const uint8_t *record = block.get() + r * kRecordSize;
+            // The records after this one that repeat its name and key without ending a value (the
+            // bulk of a long value such as a picture) are taken together after it.
+            const size_t repeats = RepeatsAfter(record, block.get() + records * kRecordSize);
             const int64_t recordOffset = offset + static_cast<int64_t>(r * kRecordSize);
             const NameWords words = GetNameWords(record);
             for (size_t f = 0; f < states.size(); ++f) {
@@ -123,6 +175,10 @@ FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<Wanted
                     return FileStatus::Ok;
                 }
             }
+            if (repeats > 0) {
+                ApplyRepeats(states, record, repeats);
+            }
+            r += 1 + repeats;
         }
         offset += static_cast<int64_t>(records * kRecordSize);
         if (progress && !progress(offset, end)) {
