@@ -160,7 +160,11 @@ std::unique_ptr<SearchPass> ScanStore(const StoreFile &file, const std::string &
     return pass;
 }
 
+// Set when the last search found the data file held by another program.
+bool lastSearchBusy = false;
+
 void ClearResults() {
+    lastSearchBusy = false;
     SearchResults.clear();
     resultDetails.clear();
     resultCount = 0;
@@ -171,7 +175,9 @@ void ClearResults() {
 // The kept pass when it was made for this field over this very file; else a new pass.
 const SearchPass *PassFor(const std::string &fieldName, const SearchKeepAlive &keepAlive) {
     StoreFile file;
-    if (OpenStoreFile(DataFilePath(), FileAccess::Read, file) != FileStatus::Ok) {
+    const FileStatus opened = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
+    if (opened != FileStatus::Ok) {
+        lastSearchBusy = opened == FileStatus::Busy;
         keptPass.reset();
         return nullptr;
     }
@@ -221,6 +227,10 @@ std::string ReadRemembered(const std::string &name, int64_t key, const SpanSlot 
 }
 
 } // namespace
+
+bool LastSearchStoreBusy() {
+    return lastSearchBusy;
+}
 
 void SearchStoreRecipes(const std::string &fieldName, const std::string &target, const SearchKeepAlive &keepAlive) {
     ClearResults();

@@ -34,6 +34,11 @@ using SearchKeepAlive = std::function<void()>;
 // file holds.
 void SearchStoreRecipes(const std::string &fieldName, const std::string &target, const SearchKeepAlive &keepAlive = {});
 
+// Whether the last SearchStoreRecipes could not open the data file because another program held
+// it (after the file layer's retries of about a second): its empty results then say nothing about
+// the store, and the user is told to try again instead of being told there are no recipes.
+bool LastSearchStoreBusy();
+
 // Forgets the pass kept for reuse (tests and benchmarks measure a first search with it).
 void ForgetSearchPass();
 

@@ -217,7 +217,10 @@ void SearchRecipes(HWND dialog, const std::string &fieldName, const std::string 
     if (resultCount > 0) {
         FillResultList(GetDlgItem(dialog, IDC_SEARCH_RESULTS));
     }
-    ShowProgramMessage(SearchCountMessage(resultCount));
+    // A store held by another program (a second copy saving) is not an empty store: say so.
+    ShowProgramMessage(LastSearchStoreBusy()
+                           ? "Otro programa est\xE1 usando la Base de Datos ...\r\nInt\xE9ntalo de nuevo ..."
+                           : SearchCountMessage(resultCount));
     if (nested) {
         return;
     }

@@ -5,6 +5,7 @@
 
 #include "menu_probe_protocol.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -278,8 +279,8 @@ bool EnsureProbe(AppProcess &app, DWORD timeoutMs) {
     return true;
 }
 
-// Where the probe's query function sits, relative to the probe's base.
-std::optional<ULONG_PTR> ProbeQueryOffset() {
+// Where one of the probe's functions sits, relative to the probe's base.
+std::optional<ULONG_PTR> ProbeExportOffset(const char *exportName) {
     static HMODULE local = nullptr;
     if (local == nullptr) {
         local = LoadLibraryW(ProbePath().c_str());
@@ -288,9 +289,9 @@ std::optional<ULONG_PTR> ProbeQueryOffset() {
             return std::nullopt;
         }
     }
-    auto query = reinterpret_cast<const void *>(GetProcAddress(local, GUISLA_MENU_PROBE_EXPORT));
+    auto query = reinterpret_cast<const void *>(GetProcAddress(local, exportName));
     if (query == nullptr) {
-        Fail("the menu probe exports no " GUISLA_MENU_PROBE_EXPORT);
+        Fail(std::string("the menu probe exports no ") + exportName);
         return std::nullopt;
     }
     return reinterpret_cast<ULONG_PTR>(query) - reinterpret_cast<ULONG_PTR>(local);
@@ -766,7 +767,7 @@ std::optional<MenuBar> ReadMenu(AppProcess &app, HWND window, DWORD timeoutMs) {
     if (!EnsureProbe(app, timeoutMs)) {
         return std::nullopt;
     }
-    std::optional<ULONG_PTR> offset = ProbeQueryOffset();
+    std::optional<ULONG_PTR> offset = ProbeExportOffset(GUISLA_MENU_PROBE_EXPORT);
     if (!offset) {
         return std::nullopt;
     }
@@ -904,6 +905,41 @@ std::optional<unsigned long long> ProcessCpuTime(const AppProcess &app) {
         return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     };
     return value(kernel) + value(user);
+}
+
+std::optional<unsigned> HandleHighWater(AppProcess &app, HandleProbeKind kind, DWORD timeoutMs) {
+    if (!IsRunning(app)) {
+        Fail("the program is not running");
+        return std::nullopt;
+    }
+    if (!EnsureProbe(app, timeoutMs)) {
+        return std::nullopt;
+    }
+    std::optional<ULONG_PTR> offset = ProbeExportOffset(GUISLA_HANDLE_PROBE_EXPORT);
+    if (!offset) {
+        return std::nullopt;
+    }
+    bool stillRunning = false;
+    std::optional<DWORD> highest =
+        RunRemoteThread(app.process, app.probeBase + *offset, reinterpret_cast<void *>(static_cast<ULONG_PTR>(kind)),
+                        timeoutMs, &stillRunning);
+    if (!highest) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(*highest);
+}
+
+std::optional<ProgramMemory> MemoryOf(const AppProcess &app) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(app.process, &counters, sizeof(counters))) {
+        Fail("GetProcessMemoryInfo failed" + SystemMessage(GetLastError()));
+        return std::nullopt;
+    }
+    ProgramMemory memory;
+    memory.workingSet = counters.WorkingSetSize;
+    memory.privateBytes = counters.PagefileUsage;
+    return memory;
 }
 
 } // namespace e2e

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "menu_probe_protocol.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -212,6 +214,20 @@ bool IsDirectory(const std::wstring &path);
 
 // CPU time (user + kernel) the program has used so far, in 100 ns units.
 std::optional<unsigned long long> ProcessCpuTime(const AppProcess &app);
+
+// Resources, for leak checks.
+
+// The highest slot that a batch of fresh GDI or USER objects takes in the program's handle tables
+// (measured from inside by the probe): it moves up by one for every object the program holds on
+// to, where GetGuiResources counts nothing (Wine).
+std::optional<unsigned> HandleHighWater(AppProcess &app, HandleProbeKind kind, DWORD timeoutMs = kDefaultTimeoutMs);
+
+// The program's memory: working set and private (committed) bytes, from GetProcessMemoryInfo.
+struct ProgramMemory {
+    size_t workingSet = 0;
+    size_t privateBytes = 0;
+};
+std::optional<ProgramMemory> MemoryOf(const AppProcess &app);
 
 } // namespace e2e
 

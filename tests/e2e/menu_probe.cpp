@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // Reads one item; returns false when the platform refuses to describe it.
@@ -99,6 +101,36 @@ extern "C" __declspec(dllexport) DWORD WINAPI MenuQueryThread(LPVOID parameter) 
     block->count = 0;
     block->menuPresent = 0;
     return Query(*block);
+}
+
+// Where the program's handle tables stand, for the driver's leak checks (GetGuiResources counts
+// nothing under Wine). The parameter is a HandleProbeKind, not a pointer. A batch of fresh objects
+// fills the free slots first and then takes slots above every live one, so the batch's highest
+// slot moves up by one for each object the program holds on to; the batch is freed again.
+extern "C" __declspec(dllexport) DWORD WINAPI HandleHighWaterThread(LPVOID parameter) {
+    constexpr int kBatch = 3000;
+    const auto kind = static_cast<HandleProbeKind>(reinterpret_cast<ULONG_PTR>(parameter));
+    DWORD highest = 0;
+    if (kind == kHandleProbeGdi) {
+        HBRUSH brushes[kBatch];
+        for (HBRUSH &brush : brushes) {
+            brush = CreateSolidBrush(RGB(1, 2, 3));
+            highest = std::max<DWORD>(highest, LOWORD(reinterpret_cast<ULONG_PTR>(brush)));
+        }
+        for (HBRUSH brush : brushes) {
+            DeleteObject(brush);
+        }
+    } else if (kind == kHandleProbeUser) {
+        HMENU menus[kBatch];
+        for (HMENU &menu : menus) {
+            menu = CreatePopupMenu();
+            highest = std::max<DWORD>(highest, LOWORD(reinterpret_cast<ULONG_PTR>(menu)));
+        }
+        for (HMENU menu : menus) {
+            DestroyMenu(menu);
+        }
+    }
+    return highest;
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {

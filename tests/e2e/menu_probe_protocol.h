@@ -47,4 +47,12 @@ struct MenuProbeBlock {
 // The probe's exported thread procedure; its parameter is the block's address in the program.
 #define GUISLA_MENU_PROBE_EXPORT "MenuQueryThread"
 
+// The second export: the highest slot that a batch of fresh objects takes in one of the program's
+// handle tables (its exit code); the parameter is the kind.
+enum HandleProbeKind : std::uint32_t {
+    kHandleProbeGdi = 0,  // GDI objects (brushes)
+    kHandleProbeUser = 1, // USER objects (menus)
+};
+#define GUISLA_HANDLE_PROBE_EXPORT "HandleHighWaterThread"
+
 #endif

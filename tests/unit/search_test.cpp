@@ -119,6 +119,28 @@ TEST_F(Search, EmptyAndMissingStoresFindNothing) {
     EXPECT_EQ(SearchCountMessage(resultCount), "No hay Resultados ...");
 }
 
+TEST_F(Search, AStoreHeldByAnotherProgramIsToldApartFromAnEmptyOne) {
+    std::vector<uint8_t> bytes;
+    AppendRecipe(bytes, 1, "Gazpacho", "Sopas");
+    WriteStore(bytes);
+    SearchStoreRecipes(kCategory, "Sopas");
+    EXPECT_EQ(resultCount, 1);
+    EXPECT_FALSE(LastSearchStoreBusy());
+    FileFaultPlan plan;
+    plan.busyOpens = 1000; // held for longer than the open's retries
+    SetFileFaultPlan(plan);
+    SearchStoreRecipes(kCategory, "Sopas");
+    SetFileFaultPlan({});
+    EXPECT_EQ(resultCount, 0);
+    EXPECT_TRUE(LastSearchStoreBusy());
+    SearchStoreRecipes(kCategory, "Sopas");
+    EXPECT_EQ(resultCount, 1);
+    EXPECT_FALSE(LastSearchStoreBusy());
+    std::filesystem::remove(folder_.Path() / "guisla.zbd");
+    SearchStoreRecipes(kCategory, "Sopas");
+    EXPECT_FALSE(LastSearchStoreBusy()) << "a missing store is not a busy one";
+}
+
 TEST_F(Search, OneMatchGivesOneLineAndTheSingularCountInPluralText) {
     std::vector<uint8_t> bytes;
     AppendRecipe(bytes, 1, "Tortilla de patatas", "Aperitivos");
