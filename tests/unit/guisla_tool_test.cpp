@@ -219,12 +219,14 @@ struct Json {
     enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
     std::string text; // String
     std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
+    // Parallel lists: a pair holding the incomplete Json type is refused by some libraries.
+    std::vector<std::string> memberNames;
+    std::vector<Json> memberValues;
 
     const Json *Get(const std::string &name) const {
-        for (const auto &member : members) {
-            if (member.first == name) {
-                return &member.second;
+        for (size_t i = 0; i < memberNames.size(); ++i) {
+            if (memberNames[i] == name) {
+                return &memberValues[i];
             }
         }
         return nullptr;
@@ -371,8 +373,9 @@ private:
                     return false;
                 }
                 ++i_;
-                value.members.emplace_back(name, Json());
-                if (!Value(value.members.back().second)) {
+                value.memberNames.push_back(name);
+                value.memberValues.emplace_back();
+                if (!Value(value.memberValues.back())) {
                     return false;
                 }
                 Blank();
