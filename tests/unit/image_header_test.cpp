@@ -2,6 +2,8 @@
 // headers, and the pixel bound.
 #include "search/image_header.h"
 
+#include "../fuzz/image_header_check.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -292,6 +294,25 @@ TEST(ImageHeader, FuzzSeedCorpusFilesReadTheirSizes) {
         EXPECT_EQ(got.width, header.width);
         EXPECT_EQ(got.height, header.height);
     }
+}
+
+// Every committed input of the fuzz target, the seeds and the corpus grown by scripts/fuzz with
+// every fault input it ever kept, through the target's own check (the sanitizers watch too).
+TEST(ImageHeader, EveryCommittedFuzzInputPassesTheTargetsCheck) {
+    const std::filesystem::path fuzz = (std::filesystem::path(GUISLA_TEST_DATA_DIR) / ".." / "fuzz").lexically_normal();
+    int inputs = 0;
+    for (const auto &folder : {fuzz / "image_corpus", fuzz / "grown" / "image_header_fuzz"}) {
+        if (!std::filesystem::is_directory(folder)) {
+            continue;
+        }
+        for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(CheckImageHeaderInput(file.data(), file.size()), "") << entry.path().string();
+            ++inputs;
+        }
+    }
+    EXPECT_GE(inputs, 9);
 }
 
 } // namespace
