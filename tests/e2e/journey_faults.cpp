@@ -542,9 +542,10 @@ TEST(Faults, SavesAndPictureDisplaysLeaveGdiObjectsAndMemoryFlat) {
         std::printf("%-6s GDI slot %u, USER slot %u, private %zu KB, working set %zu KB\n", name, level.gdiSlot,
                     level.userSlot, level.privateBytes / 1024, level.workingSet / 1024);
     }
-    // One GDI object kept per save or per display would move the slot up by 12 to 50 per round.
-    EXPECT_LE(middle->gdiSlot, before->gdiSlot + 6);
-    EXPECT_LE(after->gdiSlot, middle->gdiSlot + 6);
+    // One GDI object kept per save or per display would move the slot up by 12 to 50 per round,
+    // 24 to 100 over both. The slot wanders by up to about 10 between measurements without any
+    // leak (seen: 3360, 3354, 3363), so the bound spans both rounds.
+    EXPECT_LE(after->gdiSlot, before->gdiSlot + 14);
     // The USER slot is only printed: under Wine the USER handle table is the server's, shared by
     // every process of the session, so its high-water mark cannot be pinned on the program (runs
     // that check each command on its own show it flat).
