@@ -3,6 +3,7 @@
 // working on one store at once. The data file is checked from outside with its documented record
 // layout, and through the program's own search after a restart.
 #include "driver.h"
+#include "recipe_steps.h"
 #include "menu_mode.h"
 
 #include "resources/resource_ids.h"
@@ -34,43 +35,6 @@ const wchar_t kSaveBusy[] =
     L"se ha guardado: int\u00E9ntalo de nuevo ...";
 const wchar_t kSearchBusy[] = L"Otro programa est\u00E1 usando la Base de Datos ...\r\nInt\u00E9ntalo de nuevo ...";
 constexpr int kSopas = 7; // list line of "08 - Sopas"
-
-bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::wstring &path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A 24-bit BMP with a gradient: about 3 bytes per pixel.
-std::vector<uint8_t> GradientBmp(int32_t width, int32_t height) {
-    const uint32_t row = static_cast<uint32_t>(width * 3 + 3) & ~3u;
-    const uint32_t pixels = row * static_cast<uint32_t>(height);
-    std::vector<uint8_t> bmp(54 + pixels);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    PutU32LE(&bmp[2], static_cast<uint32_t>(bmp.size()));
-    PutU32LE(&bmp[10], 54);
-    PutU32LE(&bmp[14], 40);
-    PutI32LE(&bmp[18], width);
-    PutI32LE(&bmp[22], height);
-    PutU16LE(&bmp[26], 1);
-    PutU16LE(&bmp[28], 24);
-    PutU32LE(&bmp[34], pixels);
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t *line = &bmp[54 + static_cast<size_t>(y) * row];
-        for (int32_t x = 0; x < width; ++x) {
-            line[x * 3] = static_cast<uint8_t>(x * 255 / width);
-            line[x * 3 + 1] = static_cast<uint8_t>(y * 255 / height);
-            line[x * 3 + 2] = 120;
-        }
-    }
-    return bmp;
-}
 
 // One data record of the documented 38-byte layout.
 void AppendRecord(std::vector<uint8_t> &bytes, const std::string &name, uint8_t value, int64_t key, bool last) {
@@ -124,15 +88,6 @@ StoreValues ReadStoreValues(const std::vector<uint8_t> &data, int64_t *lastKey =
         }
     }
     return values;
-}
-
-bool EnterText(const AppProcess &app, HWND main, UINT command, int textId, int acceptId, const std::wstring &text) {
-    if (!PostCommand(main, command)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, textId), text) && PostClick(Control(dialog, acceptId)) &&
-           WaitForWindowGone(dialog);
 }
 
 // "Nuevo", then a dish of "08 - Sopas" with its two texts, and a picture when `picture` is given.
@@ -264,7 +219,7 @@ TEST(Faults, KilledWhileSavingABigPictureLosesNothingSavedBefore) {
     const std::wstring dataPath = folder + L"\\guisla\\guisla.zbd";
     ASSERT_TRUE(WriteFileBytes(dataPath, StartingStore()));
     const std::wstring picture = folder + L"\\olla grande.bmp";
-    ASSERT_TRUE(WriteFileBytes(picture, GradientBmp(2400, 1700))); // 12 MB
+    ASSERT_TRUE(WriteFileBytes(picture, GradientBmp(2400, 1700, 120))); // 12 MB
     AppProcess app;
     ASSERT_TRUE(StartProgram(app, folder)) << LastError();
     HWND main = WaitForMainWindow(app);
@@ -388,7 +343,7 @@ TEST(Faults, TwoCopiesOnOneStoreLoseNothing) {
     const std::wstring dataPath = folder + L"\\guisla\\guisla.zbd";
     ASSERT_TRUE(WriteFileBytes(dataPath, StartingStore()));
     const std::wstring picture = folder + L"\\fabada.bmp";
-    const std::vector<uint8_t> pictureBytes = GradientBmp(1600, 1250); // 6 MB
+    const std::vector<uint8_t> pictureBytes = GradientBmp(1600, 1250, 120); // 6 MB
     ASSERT_TRUE(WriteFileBytes(picture, pictureBytes));
     AppProcess first, second;
     ASSERT_TRUE(StartProgram(first, folder)) << LastError();
@@ -500,7 +455,7 @@ TEST(Faults, SavesAndPictureDisplaysLeaveGdiObjectsAndMemoryFlat) {
     const std::wstring folder = PrepareProgramFolder();
     ASSERT_FALSE(folder.empty()) << LastError();
     const std::wstring picture = folder + L"\\tapa.bmp";
-    ASSERT_TRUE(WriteFileBytes(picture, GradientBmp(64, 48)));
+    ASSERT_TRUE(WriteFileBytes(picture, GradientBmp(64, 48, 120)));
     AppProcess app;
     ASSERT_TRUE(StartProgram(app, folder)) << LastError();
     HWND main = WaitForMainWindow(app);

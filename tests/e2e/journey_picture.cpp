@@ -63,17 +63,6 @@ std::vector<uint8_t> TwoColourBmp() {
     return bytes;
 }
 
-bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::wstring &path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The value of a field for a key, read from the data file's 38-byte records as they are laid out
 // (byte at 4, name at 5, key at 24, last flag at 34); for a store written by one save of each key.
 std::string StoredValue(const std::vector<uint8_t> &data, const std::string &name, int64_t key) {

@@ -24,43 +24,6 @@ namespace {
 
 const wchar_t kSaved[] = L"Receta Guardada ...\r\nQue disfrutes tu receta uuuuummmm!!! ....";
 
-bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::wstring &path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A 24-bit BMP of width x height pixels with a colour gradient: about 3 bytes per pixel.
-std::vector<uint8_t> GradientBmp(int32_t width, int32_t height) {
-    const uint32_t row = static_cast<uint32_t>(width * 3 + 3) & ~3u;
-    const uint32_t pixels = row * static_cast<uint32_t>(height);
-    std::vector<uint8_t> bmp(54 + pixels);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    PutU32LE(&bmp[2], static_cast<uint32_t>(bmp.size()));
-    PutU32LE(&bmp[10], 54);
-    PutU32LE(&bmp[14], 40);
-    PutI32LE(&bmp[18], width);
-    PutI32LE(&bmp[22], height);
-    PutU16LE(&bmp[26], 1);
-    PutU16LE(&bmp[28], 24);
-    PutU32LE(&bmp[34], pixels);
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t *line = &bmp[54 + static_cast<size_t>(y) * row];
-        for (int32_t x = 0; x < width; ++x) {
-            line[x * 3] = static_cast<uint8_t>(x * 255 / width);      // blue
-            line[x * 3 + 1] = static_cast<uint8_t>(y * 255 / height); // green
-            line[x * 3 + 2] = 200;                                    // red
-        }
-    }
-    return bmp;
-}
-
 // The schema's descriptors, straight from the schema file.
 std::vector<FieldDescriptor> ReadSchema(const std::wstring &path) {
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
@@ -123,7 +86,7 @@ TEST(Save, TypedRecipeWithBigPictureStoredRecordByRecord) {
     const std::wstring folder = PrepareProgramFolder();
     ASSERT_FALSE(folder.empty()) << LastError();
     const std::wstring picture = folder + L"\\paella grande.bmp";
-    const std::vector<uint8_t> pictureBytes = GradientBmp(1400, 1250); // 5.25 MB
+    const std::vector<uint8_t> pictureBytes = GradientBmp(1400, 1250, 200); // 5.25 MB
     ASSERT_TRUE(WriteFileBytes(picture, pictureBytes));
     ASSERT_TRUE(StartProgram(app, folder)) << LastError();
     HWND main = WaitForMainWindow(app);

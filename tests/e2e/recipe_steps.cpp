@@ -4,6 +4,10 @@
 
 #include <dlgs.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace e2e {
 
 namespace {
@@ -11,7 +15,49 @@ namespace {
 const wchar_t kEntryTitle[] = L"Introduce Datos";
 const wchar_t kPictureDialogTitle[] = L"Navegador de ficheros para imagen";
 
+void PutLE(std::vector<uint8_t> &bytes, size_t at, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) {
+        bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
 } // namespace
+
+bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring &path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> GradientBmp(int32_t width, int32_t height, uint8_t red) {
+    const uint32_t row = static_cast<uint32_t>(width * 3 + 3) & ~3u;
+    const uint32_t pixels = row * static_cast<uint32_t>(height);
+    std::vector<uint8_t> bmp(54 + pixels);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutLE(bmp, 2, static_cast<uint32_t>(bmp.size()), 4);
+    PutLE(bmp, 10, 54, 4);
+    PutLE(bmp, 14, 40, 4);
+    PutLE(bmp, 18, static_cast<uint32_t>(width), 4);
+    PutLE(bmp, 22, static_cast<uint32_t>(height), 4);
+    PutLE(bmp, 26, 1, 2);
+    PutLE(bmp, 28, 24, 2);
+    PutLE(bmp, 34, pixels, 4);
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t *line = &bmp[54 + static_cast<size_t>(y) * row];
+        for (int32_t x = 0; x < width; ++x) {
+            line[x * 3] = static_cast<uint8_t>(x * 255 / width);      // blue
+            line[x * 3 + 1] = static_cast<uint8_t>(y * 255 / height); // green
+            line[x * 3 + 2] = red;
+        }
+    }
+    return bmp;
+}
 
 bool EnterText(const AppProcess &app, HWND main, UINT command, int textId, int acceptId, const std::wstring &text) {
     if (!PostCommand(main, command)) {

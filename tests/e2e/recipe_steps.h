@@ -5,7 +5,9 @@
 
 #include "driver.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -43,6 +45,14 @@ private:
     int(WINAPI *dispose_)(void *) = nullptr;
     void(WINAPI *shutdown_)(ULONG_PTR) = nullptr;
 };
+
+// Whole files as bytes (a missing file reads as empty); WriteFileBytes replaces the file.
+bool WriteFileBytes(const std::wstring &path, const std::vector<uint8_t> &bytes);
+std::vector<uint8_t> ReadFileBytes(const std::wstring &path);
+
+// A 24-bit BMP of width x height pixels with a blue-green gradient and a fixed red: about 3 bytes
+// per pixel, so its size is easy to choose.
+std::vector<uint8_t> GradientBmp(int32_t width, int32_t height, uint8_t red);
 
 // Where a window's client area begins on the screen, and its size; false when it has none.
 bool ClientAreaOnScreen(HWND window, POINT &origin, SIZE &size);

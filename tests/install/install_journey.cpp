@@ -9,6 +9,7 @@
 // The journeys install into the real per-user places of the test's Wine prefix and remove what
 // they leave at the start and at the end.
 #include "driver.h"
+#include "recipe_steps.h"
 #include "menu_mode.h"
 
 #include "resources/resource_ids.h"
@@ -28,7 +29,6 @@ using namespace e2e;
 namespace {
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mi guisla";
-const wchar_t kEntryTitle[] = L"Introduce Datos";
 const wchar_t kSaved[] = L"Receta Guardada ...\r\nQue disfrutes tu receta uuuuummmm!!! ....";
 constexpr DWORD kPackageTimeoutMs = 120000;
 
@@ -53,11 +53,6 @@ std::wstring ShortcutPath() {
 
 bool Exists(const std::wstring &path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::vector<char> ReadFileBytes(const std::wstring &path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool UninstallKeyExists() {
@@ -177,25 +172,6 @@ bool SamePath(const std::wstring &a, const std::wstring &b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-bool EnterText(const AppProcess &app, HWND main, UINT command, int textId, int acceptId, const std::wstring &text) {
-    if (!PostCommand(main, command)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, textId), text) && PostClick(Control(dialog, acceptId)) &&
-           WaitForWindowGone(dialog);
-}
-
-bool EnterDishAndCategory(const AppProcess &app, HWND main, const std::wstring &name, int category) {
-    if (!PostCommand(main, IDM_INSERT_DISH_CATEGORY)) {
-        return false;
-    }
-    HWND dialog = WaitForWindow(app, L"#32770", kEntryTitle);
-    return dialog != nullptr && SetControlText(Control(dialog, IDC_DISH_NAME_EDIT), name) &&
-           ComboSelect(Control(dialog, IDC_CATEGORY_LIST), category) && Settle(dialog, 100) &&
-           PostClick(Control(dialog, IDC_DISH_NAME_ACCEPT)) && WaitForWindowGone(dialog);
-}
-
 // Under Wine, saving a shell link runs winemenubuilder, which puts a menu entry and icons into the
 // desktop of the machine running the tests. Disabled in the test prefix's own settings (an override
 // in the environment does not reach the processes the shell starts); nothing to do on Windows.
@@ -237,7 +213,8 @@ TEST_F(Install, SavedRecipesSurviveReinstallAndUninstall) {
     // What the installer lays down, and where.
     EXPECT_TRUE(Exists(folder + L"\\guisla.exe"));
     EXPECT_TRUE(Exists(folder + L"\\Uninstall.exe"));
-    const std::vector<char> builtSchema = ReadFileBytes(Environment(L"GUISLA_E2E_PROGRAM") + L"\\guisla\\guisla.z04");
+    const std::vector<uint8_t> builtSchema =
+        ReadFileBytes(Environment(L"GUISLA_E2E_PROGRAM") + L"\\guisla\\guisla.z04");
     ASSERT_FALSE(builtSchema.empty());
     EXPECT_EQ(ReadFileBytes(folder + L"\\guisla\\guisla.z04"), builtSchema);
     EXPECT_FALSE(Exists(folder + L"\\guisla\\guisla.zbd")) << "the installer must not lay down a data file";
@@ -275,7 +252,7 @@ TEST_F(Install, SavedRecipesSurviveReinstallAndUninstall) {
         EXPECT_EQ(WaitForExit(app).value_or(999), 0u) << LastError();
     }
     const std::wstring dataFile = folder + L"\\guisla\\guisla.zbd";
-    const std::vector<char> recipes = ReadFileBytes(dataFile);
+    const std::vector<uint8_t> recipes = ReadFileBytes(dataFile);
     ASSERT_FALSE(recipes.empty()) << "the save wrote nothing";
     EXPECT_EQ(recipes.size() % 38, 0u);
 
