@@ -2,8 +2,8 @@
 #include "app/commands.h"
 
 #include "app/about_box.h"
-#include "app/app_state.h"
-#include "app/main_menu.h"
+#include "state/app_state.h"
+#include "state/main_menu.h"
 #include "app/main_window.h"
 #include "entry/dish_category_dialog.h"
 #include "entry/picture_file_dialog.h"
@@ -11,7 +11,7 @@
 #include "resources/resource_ids.h"
 #include "search/picture_display.h"
 #include "search/search_dialog.h"
-#include "store/save_recipe.h"
+#include "state/save_recipe.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 

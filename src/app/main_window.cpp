@@ -1,20 +1,15 @@
 // The main window: layout, start-up of the shell's state, and the event handler.
 #include "app/main_window.h"
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/commands.h"
-#include "app/main_menu.h"
+#include "state/main_menu.h"
 #include "resources/resource_ids.h"
 #include "store/store.h"
 #include "ui/dialog.h"
 #include "ui/gdi.h"
 #include "ui/picture_box.h"
 #include "ui/text.h"
-
-HWND MainWindow = nullptr;
-bool secondaryDialogOpen = false;
-std::string storeBaseName;
-Recipe currentRecipe;
 
 namespace {
 
@@ -95,22 +90,6 @@ void ShowEmblem(HWND window, int id, int resource, BitmapHolder &holder) {
 }
 
 } // namespace
-
-std::filesystem::path ExecutableFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return std::filesystem::path(path).parent_path();
-}
 
 void ShowRecipeTexts() {
     SetWindowTextAnsi(Control(IDC_DISH_NAME_BOX), currentRecipe.dishName);

@@ -2,8 +2,8 @@
 // and "Aceptar". Results go into the current recipe only on "Aceptar".
 #include "entry/dish_category_dialog.h"
 
-#include "app/app_state.h"
-#include "app/category_combo.h"
+#include "state/app_state.h"
+#include "state/category_combo.h"
 #include "entry/entry_dialog.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"

@@ -1,7 +1,7 @@
 // The picture file dialog: the open-file request, its placement hook and the chosen path.
 #include "entry/picture_file_dialog.h"
 
-#include "app/recipe.h"
+#include "state/recipe.h"
 #include "ui/text.h"
 
 namespace {

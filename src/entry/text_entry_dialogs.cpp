@@ -3,7 +3,7 @@
 // replaced only on "Aceptar".
 #include "entry/text_entry_dialogs.h"
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "entry/entry_dialog.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"

@@ -1,7 +1,7 @@
 // The picture display: GDI+ decoding into screen bitmaps, the picture box, the cache file.
 #include "search/picture_display.h"
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "resources/resource_ids.h"
 #include "search/cache_name.h"
 #include "search/image_header.h"

@@ -1,9 +1,9 @@
 // The search dialog: layout, the search with its messages, and opening a found recipe.
 #include "search/search_dialog.h"
 
-#include "app/app_state.h"
-#include "app/category_combo.h"
-#include "app/main_menu.h"
+#include "state/app_state.h"
+#include "state/category_combo.h"
+#include "state/main_menu.h"
 #include "resources/resource_ids.h"
 #include "search/picture_display.h"
 #include "search/search.h"

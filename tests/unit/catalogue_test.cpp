@@ -1,5 +1,5 @@
 // The category catalogue's names (exact Windows-1252 bytes), pictures and entry texts.
-#include "app/catalogue.h"
+#include "state/catalogue.h"
 
 #include <gtest/gtest.h>
 

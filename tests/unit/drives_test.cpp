@@ -1,6 +1,6 @@
 // The drive probe through an injected drive-type query: which drives are fixed, which pass a
 // pump, and where the picture cache folder lands.
-#include "app/drives.h"
+#include "state/drives.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The About box "Autor", built and run in-process: layout, the icon animation driven tick by
 // tick, the ways it closes, what it releases, and the guard of the command "Autor".
 #include "app/about_box.h"
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/main_window.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"

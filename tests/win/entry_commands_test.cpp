@@ -1,7 +1,7 @@
 // The three entry commands of the main window's menu: the guard that keeps a second one from
 // opening, the main window usable behind the dialog, and the box updates after each dialog
 // whichever way it was closed.
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/main_window.h"
 #include "entry_test_support.h"
 #include "resources/resource_ids.h"

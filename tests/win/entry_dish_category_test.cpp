@@ -1,7 +1,7 @@
 // The dish name and category dialog, run in-process: layout, the category list with its pictures,
 // pre-selection, and what "Aceptar" and the system close command leave in the recipe.
-#include "app/app_state.h"
-#include "app/category_combo.h"
+#include "state/app_state.h"
+#include "state/category_combo.h"
 #include "entry/dish_category_dialog.h"
 #include "entry_test_support.h"
 #include "resources/resource_ids.h"

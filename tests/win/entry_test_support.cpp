@@ -1,7 +1,7 @@
 // Running and inspecting the entry dialogs in-process.
 #include "entry_test_support.h"
 
-#include "app/category_combo.h"
+#include "state/category_combo.h"
 #include "ui/dialog.h"
 #include "ui/gdi.h"
 #include "win_test_support.h"

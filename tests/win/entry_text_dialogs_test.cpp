@@ -1,6 +1,6 @@
 // The ingredients and elaboration dialogs, run in-process: layout, pre-filling, what "Aceptar"
 // and the system close command leave in the recipe, line breaks and the code page.
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "entry/text_entry_dialogs.h"
 #include "entry_test_support.h"
 #include "resources/resource_ids.h"

@@ -1,7 +1,7 @@
 // The real main window, built and run in-process: layout, fonts, colours, menu and its states,
 // "Nuevo", and the ways the window ends.
-#include "app/app_state.h"
-#include "app/main_menu.h"
+#include "state/app_state.h"
+#include "state/main_menu.h"
 #include "app/main_window.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog.h"

@@ -2,7 +2,7 @@
 // format, the picture at the top-left of the main window's picture box on the background colour,
 // transparency as white, the two loader messages, decoding bombs, the cache file of a saved
 // recipe, and no GDI objects left behind.
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/main_window.h"
 #include "resources/resource_ids.h"
 #include "search/cache_name.h"

@@ -1,7 +1,7 @@
 // The picture file dialog: its request, the path split and the chosen path's two forms, and the
 // real open-file dialog driven from inside its run (placement, initial folder and name, cancel,
 // a name typed without extension, a name that does not exist), and the command "Insertar Imagen".
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "entry/picture_file_dialog.h"

@@ -1,14 +1,14 @@
 // Saving from the real main window: the progress window's layout, the command "Grabar Receta"
 // with its messages and menu states, a save that fails leaving the window in Editing and the
 // data file as it was, and the recipe taken as it stood when the save started.
-#include "app/app_state.h"
-#include "app/main_menu.h"
+#include "state/app_state.h"
+#include "state/main_menu.h"
 #include "app/main_window.h"
 #include "picture_test_support.h"
 #include "resources/resource_ids.h"
 #include "store/file.h"
-#include "store/progress_dialog.h"
-#include "store/save_recipe.h"
+#include "state/progress_dialog.h"
+#include "state/save_recipe.h"
 #include "store/schema_table.h"
 #include "store/store.h"
 #include "ui/dialog.h"

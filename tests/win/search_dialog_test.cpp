@@ -2,9 +2,9 @@
 // with its pictures and pre-selection, the two messages, the numbered lines, the list emptied on
 // a category change, commands held off while a search fills the list, and the double-click that
 // loads a recipe into the main window.
-#include "app/app_state.h"
-#include "app/catalogue.h"
-#include "app/main_menu.h"
+#include "state/app_state.h"
+#include "state/catalogue.h"
+#include "state/main_menu.h"
 #include "app/main_window.h"
 #include "entry_test_support.h"
 #include "picture_test_support.h"

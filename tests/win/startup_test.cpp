@@ -1,5 +1,5 @@
 // Start-up: a GDI+ that cannot start gives one message box and no main window.
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "app/startup.h"
 #include "win_test_support.h"
 

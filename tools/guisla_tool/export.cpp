@@ -6,7 +6,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/catalogue.h"
+#include "state/catalogue.h"
 #include "guisla_tool/text_out.h"
 #include "search/cache_name.h"
 

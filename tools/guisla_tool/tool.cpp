@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "app/catalogue.h"
+#include "state/catalogue.h"
 #include "guisla_tool/export.h"
 #include "guisla_tool/text_out.h"
 #include "guisla_tool/tool_store.h"

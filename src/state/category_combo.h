@@ -1,8 +1,8 @@
 // The category list shared by the dish name and category dialog and the search dialog: a
 // "ComboBoxEx32" control whose 29 entries ("01 - Aperitivos" ... "29 - Bollería" in the
 // catalogue's order) each carry the category's picture from a picture list of their own.
-#ifndef GUISLA_APP_CATEGORY_COMBO_H
-#define GUISLA_APP_CATEGORY_COMBO_H
+#ifndef GUISLA_STATE_CATEGORY_COMBO_H
+#define GUISLA_STATE_CATEGORY_COMBO_H
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The main window's menu bar ("Archivos", "Recetas") and its two states: Browsing (editing
 // commands grey) and Editing (editing commands enabled, "Buscar Receta" grey).
-#ifndef GUISLA_APP_MAIN_MENU_H
-#define GUISLA_APP_MAIN_MENU_H
+#ifndef GUISLA_STATE_MAIN_MENU_H
+#define GUISLA_STATE_MAIN_MENU_H
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // Checking and saving the recipe being edited, with the messages the user sees (caption
 // "Programador", OK only, no icon, no owner) and the progress window while the picture is saved.
-#ifndef GUISLA_STORE_SAVE_RECIPE_H
-#define GUISLA_STORE_SAVE_RECIPE_H
+#ifndef GUISLA_STATE_SAVE_RECIPE_H
+#define GUISLA_STATE_SAVE_RECIPE_H
 
-#include "app/recipe.h"
+#include "state/recipe.h"
 #include "store/save.h"
 
 #include <string>

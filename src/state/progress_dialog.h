@@ -1,8 +1,8 @@
 // The progress window shown while a picture's bytes are saved: a captionless window, centred and
 // above the others, holding one progress bar (0 to 100). It is not run modally: the save creates
 // it, moves its bar while it writes and services messages now and then, and destroys it.
-#ifndef GUISLA_STORE_PROGRESS_DIALOG_H
-#define GUISLA_STORE_PROGRESS_DIALOG_H
+#ifndef GUISLA_STATE_PROGRESS_DIALOG_H
+#define GUISLA_STATE_PROGRESS_DIALOG_H
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // The drive probe and the picture cache folder: the program looks for the machine's fixed
 // drives at start-up and keeps its short-lived picture files in "quelmo cache" on the first one.
-#ifndef GUISLA_APP_DRIVES_H
-#define GUISLA_APP_DRIVES_H
+#ifndef GUISLA_STATE_DRIVES_H
+#define GUISLA_STATE_DRIVES_H
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // The 29 categories. Names are Windows-1252 bytes: the store keeps and compares them so.
-#include "app/catalogue.h"
+#include "state/catalogue.h"
 
 #include "resources/resource_ids.h"
 

@@ -1,7 +1,7 @@
 // The category list with pictures, filled from the catalogue.
-#include "app/category_combo.h"
+#include "state/category_combo.h"
 
-#include "app/catalogue.h"
+#include "state/catalogue.h"
 #include "ui/gdi.h"
 #include "ui/text.h"
 

@@ -1,5 +1,5 @@
 // The progress window: layout table, creation, bar updates.
-#include "store/progress_dialog.h"
+#include "state/progress_dialog.h"
 
 #include <commctrl.h>
 

@@ -1,5 +1,5 @@
 // The menu bar and the command states.
-#include "app/main_menu.h"
+#include "state/main_menu.h"
 
 #include "resources/resource_ids.h"
 

@@ -1,7 +1,7 @@
 // The category catalogue: the 29 fixed recipe categories, each with its number (its place in
 // the table), its display name (Windows-1252 bytes, as stored and compared) and its picture.
-#ifndef GUISLA_APP_CATALOGUE_H
-#define GUISLA_APP_CATALOGUE_H
+#ifndef GUISLA_STATE_CATALOGUE_H
+#define GUISLA_STATE_CATALOGUE_H
 
 #include <array>
 #include <string>

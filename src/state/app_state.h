@@ -1,12 +1,12 @@
 // Process-wide state of the application shell, shared with the dialogs.
-#ifndef GUISLA_APP_APP_STATE_H
-#define GUISLA_APP_APP_STATE_H
+#ifndef GUISLA_STATE_APP_STATE_H
+#define GUISLA_STATE_APP_STATE_H
 
 #include <windows.h>
 
-#include "app/catalogue.h"
-#include "app/drives.h"
-#include "app/recipe.h"
+#include "state/catalogue.h"
+#include "state/drives.h"
+#include "state/recipe.h"
 
 #include <filesystem>
 #include <string>

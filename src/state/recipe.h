@@ -1,7 +1,7 @@
 // The one recipe being edited or viewed, process-wide. Texts are byte strings in the ANSI code
 // page (the store keeps exactly these bytes); lines are separated by CR LF.
-#ifndef GUISLA_APP_RECIPE_H
-#define GUISLA_APP_RECIPE_H
+#ifndef GUISLA_STATE_RECIPE_H
+#define GUISLA_STATE_RECIPE_H
 
 #include <cstdint>
 #include <string>

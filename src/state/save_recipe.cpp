@@ -1,9 +1,9 @@
 // CheckRecipe and SaveRecipe: the store's saver behind the messages and the progress window.
-#include "store/save_recipe.h"
+#include "state/save_recipe.h"
 
 #include <windows.h>
 
-#include "store/progress_dialog.h"
+#include "state/progress_dialog.h"
 #include "store/schema_table.h"
 #include "store/store.h"
 #include "ui/dialog.h"

@@ -1,5 +1,5 @@
 // The drive probe behind the picture cache folder.
-#include "app/drives.h"
+#include "state/drives.h"
 
 #include <cstring>
 
