@@ -130,7 +130,9 @@ bool PostKey(HWND window, UINT virtualKey, bool alt = false);
 bool PostClick(HWND button);
 
 // WM_SETTEXT / WM_GETTEXT through SendMessageTimeoutW, non-ASCII text included.
-bool SetControlText(HWND control, const std::wstring &text, DWORD timeoutMs = 5000);
+// A long text takes an edit control seconds to lay out under Wine on a loaded machine: the default
+// wait is generous, since only a program that never answers should fail here.
+bool SetControlText(HWND control, const std::wstring &text, DWORD timeoutMs = 30000);
 std::optional<std::wstring> ControlText(HWND control, DWORD timeoutMs = 5000);
 
 // Combo boxes and list boxes.
