@@ -7,7 +7,10 @@
 #include "resources/resource_ids.h"
 #include "search/picture_display.h"
 #include "search/search.h"
+#include "search/stored_picture.h"
+#include "store/file.h"
 #include "store/schema_table.h"
+#include "store/store.h"
 #include "ui/dialog.h"
 #include "ui/gdi.h"
 #include "ui/text.h"
@@ -53,6 +56,11 @@ struct SearchState {
     bool endRequested = false;
 };
 SearchState searchState;
+
+// Said when the data file stays held by another program (a second copy of the program saving).
+const char kStoreBusySearchMessage[] = "Otro programa est\xE1 usando la Base de Datos ...\r\nInt\xE9ntalo de nuevo ...";
+const char kStoreBusyOpenMessage[] = "Otro programa est\xE1 usando la Base de Datos ...\r\nNo se ha podido abrir la "
+                                     "receta: int\xE9ntalo de nuevo ...";
 
 void ShowProgramMessage(const std::string &text) {
     MessageBoxW(nullptr, AnsiToWide(text).c_str(), L"Programador", MB_OK | MB_SYSTEMMODAL);
@@ -127,23 +135,40 @@ int64_t SelectedOrdinal(HWND dialog) {
     return OrdinalOfResultLine(WideToAnsi(text));
 }
 
+// Whether the data file is held by another program, after the file layer's retries (about a
+// second): asked before anything is read, so that a busy store costs one wait, not one per value.
+bool StoreHeldElsewhere() {
+    StoreFile file;
+    return OpenStoreFile(DataFilePath(), FileAccess::Read, file) == FileStatus::Busy;
+}
+
 // Loads the recipe of the double-clicked line into the current recipe and the main window, gives
 // the window a fresh menu in the state Browsing and ends the dialog. The category and picture
-// path of the current recipe stay as they were.
+// path of the current recipe stay as they were. Everything is read before anything is shown: a
+// store held by another program (the readers would give empty values) is said so, and the main
+// window, its menu and the dialog stay as they were, for the user to try again.
 void OnOpenResult(HWND dialog) {
     const int64_t ordinal = SelectedOrdinal(dialog);
     if (ordinal == 0) {
         return;
     }
-    // No menu command can arrive while the recipe is being loaded.
-    RemoveMainMenu(MainWindow);
-    StoredPicture picture;
-    if (FoundStoredPicture(ordinal, picture)) {
-        ShowStoredPicture(picture);
-    } else {
-        ShowRecipePicture(SearchResults[static_cast<size_t>(ordinal - 1)]);
+    const int64_t busyBefore = BusyOpenCount();
+    if (StoreHeldElsewhere()) {
+        ShowProgramMessage(kStoreBusyOpenMessage);
+        return;
     }
     const FoundRecipeTexts texts = ReadFoundRecipe(ordinal);
+    StoredPicture picture;
+    if (!FoundStoredPicture(ordinal, picture)) {
+        picture = LocateStoredPicture(SearchResults[static_cast<size_t>(ordinal - 1)]);
+    }
+    if (BusyOpenCount() != busyBefore) {
+        ShowProgramMessage(kStoreBusyOpenMessage);
+        return;
+    }
+    // No menu command can arrive while the recipe is being shown.
+    RemoveMainMenu(MainWindow);
+    ShowStoredPicture(picture);
     currentRecipe.dishName = texts.dishName;
     currentRecipe.ingredients = texts.ingredients;
     currentRecipe.elaboration = texts.elaboration;
@@ -213,14 +238,15 @@ void SearchDialogHandler(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
 void SearchRecipes(HWND dialog, const std::string &fieldName, const std::string &target) {
     const bool nested = searchState.searching;
     searchState.searching = true;
+    // The lines of an earlier search go at once: its results are replaced now, and a line left
+    // in view (or double-clicked) would stand for a recipe this search may not have found.
+    ClearResultList(dialog);
     SearchStoreRecipes(fieldName, target, [] { PumpOneMessage(); });
     if (resultCount > 0) {
         FillResultList(GetDlgItem(dialog, IDC_SEARCH_RESULTS));
     }
     // A store held by another program (a second copy saving) is not an empty store: say so.
-    ShowProgramMessage(LastSearchStoreBusy()
-                           ? "Otro programa est\xE1 usando la Base de Datos ...\r\nInt\xE9ntalo de nuevo ..."
-                           : SearchCountMessage(resultCount));
+    ShowProgramMessage(LastSearchStoreBusy() ? kStoreBusySearchMessage : SearchCountMessage(resultCount));
     if (nested) {
         return;
     }

@@ -12,6 +12,7 @@ namespace {
 FileFaultPlan faultPlan;
 int64_t writesSincePlan = 0;
 int64_t readsSincePlan = 0;
+int64_t busyOpens = 0;
 
 // Waits between attempts to open a file that another opener holds: about one second in all.
 constexpr int kOpenRetryDelaysMs[] = {10, 20, 40, 80, 150, 200, 250, 250};
@@ -60,8 +61,14 @@ FileStatus OpenStoreFile(const std::filesystem::path &path, FileAccess access, S
     }
     if (status == FileStatus::Ok) {
         file.handle = handle;
+    } else if (status == FileStatus::Busy) {
+        ++busyOpens;
     }
     return status;
+}
+
+int64_t BusyOpenCount() {
+    return busyOpens;
 }
 
 FileStatus CloseStoreFile(StoreFile &file) {

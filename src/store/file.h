@@ -49,6 +49,11 @@ public:
 // `file` stays closed.
 FileStatus OpenStoreFile(const std::filesystem::path &path, FileAccess access, StoreFile &file);
 
+// How many opens have failed with FileStatus::Busy since the process started. The readers absorb
+// failures (a value that cannot be read reads as empty); a caller that runs several of them
+// compares this count before and after to tell a store held by another program from empty values.
+int64_t BusyOpenCount();
+
 // Closes the file and reports whether the system accepted the close.
 FileStatus CloseStoreFile(StoreFile &file);
 

@@ -334,4 +334,67 @@ TEST_F(SearchDialogTest, DoubleClickLoadsTheRecipeOfTheLineIntoTheMainWindow) {
     BuildMainWindow(nullptr);
 }
 
+// Another program holds the data file (as a second copy does while it saves): a search says so and
+// leaves no line of the earlier search; opening a line says so and changes nothing, with no
+// picture message; once the file is free the same line opens.
+TEST_F(SearchDialogTest, AStoreHeldByAnotherProgramIsSaidAndChangesNothing) {
+    std::vector<uint8_t> bytes;
+    for (int64_t key = 1; key <= 3; ++key) {
+        AppendRecipe(bytes, key, "Plato " + std::to_string(key), "Aperitivos");
+    }
+    const std::wstring dataFile = folder_.Path() + L"guisla.zbd";
+    const std::wstring busyText = L"Otro programa est\u00E1 usando la Base de Datos ...\r\nInt\u00E9ntalo de nuevo ...";
+    const std::wstring busyOpenText = L"Otro programa est\u00E1 usando la Base de Datos ...\r\nNo se ha podido abrir "
+                                      L"la receta: int\u00E9ntalo de nuevo ...";
+    WhenReady([] { return MainWindow != nullptr && IsWindowVisible(MainWindow); },
+              [&] {
+                  UseStore(bytes);
+                  currentRecipe.dishName = "Antes";
+                  SetWindowTextAnsi(GetDlgItem(MainWindow, IDC_DISH_NAME_BOX), "Antes");
+                  const HMENU menuBefore = GetMenu(MainWindow);
+                  CallSoon([&] {
+                      HWND dialog = FindOwnWindow(L"#32770", kSearchTitle);
+                      ASSERT_NE(dialog, nullptr);
+                      HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
+                      auto doubleClickLine = [&](int index) {
+                          SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                          return RunCatchingMessageBoxes([&] {
+                              SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH_RESULTS, LBN_DBLCLK),
+                                           reinterpret_cast<LPARAM>(list));
+                          });
+                      };
+                      ASSERT_EQ(PressSearch(dialog).size(), 1u);
+                      ASSERT_EQ(ListLines(dialog).size(), 3u);
+
+                      HANDLE held = CreateFileW(dataFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+                      std::vector<CaughtMessageBox> boxes = doubleClickLine(1);
+                      ASSERT_EQ(boxes.size(), 1u) << "no picture message";
+                      EXPECT_EQ(boxes[0].caption, L"Programador");
+                      EXPECT_EQ(boxes[0].text, busyOpenText);
+                      EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays for another try";
+                      EXPECT_EQ(currentRecipe.dishName, "Antes");
+                      EXPECT_EQ(GetWindowTextAnsi(GetDlgItem(MainWindow, IDC_DISH_NAME_BOX)), "Antes");
+                      EXPECT_EQ(GetMenu(MainWindow), menuBefore) << "the menu stays as it was";
+
+                      boxes = PressSearch(dialog);
+                      ASSERT_EQ(boxes.size(), 1u);
+                      EXPECT_EQ(boxes[0].text, busyText);
+                      EXPECT_TRUE(ListLines(dialog).empty()) << "no line of the earlier search stays";
+                      CloseHandle(held);
+
+                      ASSERT_EQ(PressSearch(dialog).size(), 1u);
+                      ASSERT_EQ(ListLines(dialog).size(), 3u);
+                      boxes = doubleClickLine(1);
+                      EXPECT_FALSE(IsWindow(dialog)) << "opened once the file is free";
+                  });
+                  SendMessageW(MainWindow, WM_COMMAND, MAKEWPARAM(IDM_SEARCH_RECIPE, 0), 0);
+                  EXPECT_EQ(currentRecipe.dishName, "Plato 2");
+                  EXPECT_EQ(GetWindowTextAnsi(GetDlgItem(MainWindow, IDC_INGREDIENTS_BOX)), "ingredientes 2");
+                  EndDialogWindow(MainWindow);
+              });
+    BuildMainWindow(nullptr);
+}
+
 } // namespace
