@@ -65,7 +65,9 @@ guisla_stop_wine() {
 guisla_have_packages() {
     command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && command -v wine >/dev/null 2>&1 &&
         command -v Xvfb >/dev/null 2>&1 && command -v cmake >/dev/null 2>&1 &&
-        command -v import >/dev/null 2>&1 && [ -d /usr/src/googletest ] && [ -d /usr/share/wine/fonts ]
+        command -v import >/dev/null 2>&1 && [ -d /usr/src/googletest ] && [ -d /usr/share/wine/fonts ] &&
+        [ -f /usr/include/nlohmann/json.hpp ] && [ -f /usr/include/libxml2/libxml/HTMLparser.h ] &&
+        ls -d /usr/src/libxml2-*/ >/dev/null 2>&1 && command -v chromium >/dev/null 2>&1
 }
 
 guisla_configure_win() {

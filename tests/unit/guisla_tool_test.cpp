@@ -4,6 +4,8 @@
 // changed).
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <fstream>
 #include <map>
 #include <random>
@@ -213,206 +215,27 @@ std::string CheckHtml(const std::string &html) {
     return "";
 }
 
-// ---- A minimal JSON parser, enough to hold the export against the Recipe fields. ----
+// ---- The export read back with the same JSON library. ----
 
-struct Json {
-    enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-    std::string text; // String
-    std::vector<Json> items;
-    // Parallel lists: a pair holding the incomplete Json type is refused by some libraries.
-    std::vector<std::string> memberNames;
-    std::vector<Json> memberValues;
+using Json = nlohmann::json;
 
-    const Json *Get(const std::string &name) const {
-        for (size_t i = 0; i < memberNames.size(); ++i) {
-            if (memberNames[i] == name) {
-                return &memberValues[i];
-            }
-        }
+const Json *Get(const Json &object, const char *name) {
+    if (!object.is_object()) {
         return nullptr;
     }
-};
+    const auto it = object.find(name);
+    return it == object.end() ? nullptr : &*it;
+}
 
-class JsonParser {
-public:
-    explicit JsonParser(const std::string &text) : s_(text) {}
-
-    bool Parse(Json &value) {
-        if (!Value(value)) {
-            return false;
-        }
-        Blank();
-        return i_ == s_.size();
-    }
-
-private:
-    void Blank() {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\r' || s_[i_] == '\t')) {
-            ++i_;
-        }
-    }
-    bool Literal(const char *word) {
-        const std::string w(word);
-        if (s_.compare(i_, w.size(), w) != 0) {
-            return false;
-        }
-        i_ += w.size();
-        return true;
-    }
-    bool StringValue(std::string &out) {
-        if (i_ >= s_.size() || s_[i_] != '"') {
-            return false;
-        }
-        ++i_;
-        while (i_ < s_.size() && s_[i_] != '"') {
-            const char c = s_[i_++];
-            if (static_cast<unsigned char>(c) < 0x20) {
-                return false; // raw control characters are not allowed in JSON strings
-            }
-            if (c != '\\') {
-                out.push_back(c);
-                continue;
-            }
-            if (i_ >= s_.size()) {
-                return false;
-            }
-            const char e = s_[i_++];
-            switch (e) {
-            case '"':
-            case '\\':
-            case '/':
-                out.push_back(e);
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 'b':
-                out.push_back('\b');
-                break;
-            case 'f':
-                out.push_back('\f');
-                break;
-            case 'u': {
-                if (i_ + 4 > s_.size()) {
-                    return false;
-                }
-                const unsigned code = static_cast<unsigned>(std::stoul(s_.substr(i_, 4), nullptr, 16));
-                i_ += 4;
-                if (code >= 0x80) {
-                    return false; // the exporter escapes only control characters
-                }
-                out.push_back(static_cast<char>(code));
-                break;
-            }
-            default:
-                return false;
-            }
-        }
-        if (i_ >= s_.size()) {
-            return false;
-        }
-        ++i_;
-        return true;
-    }
-    bool Value(Json &value) {
-        Blank();
-        if (i_ >= s_.size()) {
-            return false;
-        }
-        const char c = s_[i_];
-        if (c == '"') {
-            value.kind = Json::String;
-            return StringValue(value.text);
-        }
-        if (c == '[') {
-            value.kind = Json::Array;
-            ++i_;
-            Blank();
-            if (i_ < s_.size() && s_[i_] == ']') {
-                ++i_;
-                return true;
-            }
-            while (true) {
-                value.items.emplace_back();
-                if (!Value(value.items.back())) {
-                    return false;
-                }
-                Blank();
-                if (i_ < s_.size() && s_[i_] == ',') {
-                    ++i_;
-                } else if (i_ < s_.size() && s_[i_] == ']') {
-                    ++i_;
-                    return true;
-                } else {
-                    return false;
-                }
-            }
-        }
-        if (c == '{') {
-            value.kind = Json::Object;
-            ++i_;
-            Blank();
-            if (i_ < s_.size() && s_[i_] == '}') {
-                ++i_;
-                return true;
-            }
-            while (true) {
-                Blank();
-                std::string name;
-                if (!StringValue(name)) {
-                    return false;
-                }
-                Blank();
-                if (i_ >= s_.size() || s_[i_] != ':') {
-                    return false;
-                }
-                ++i_;
-                value.memberNames.push_back(name);
-                value.memberValues.emplace_back();
-                if (!Value(value.memberValues.back())) {
-                    return false;
-                }
-                Blank();
-                if (i_ < s_.size() && s_[i_] == ',') {
-                    ++i_;
-                } else if (i_ < s_.size() && s_[i_] == '}') {
-                    ++i_;
-                    return true;
-                } else {
-                    return false;
-                }
-            }
-        }
-        if (Literal("true") || Literal("false")) {
-            value.kind = Json::Bool;
-            return true;
-        }
-        if (Literal("null")) {
-            return true;
-        }
-        const size_t start = i_;
-        while (i_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '-')) {
-            ++i_;
-        }
-        value.kind = Json::Number;
-        return i_ > start;
-    }
-
-    const std::string &s_;
-    size_t i_ = 0;
-};
+std::string Text(const Json *value) {
+    return value != nullptr && value->is_string() ? value->get<std::string>() : "<not a string>";
+}
 
 std::vector<std::string> StringItems(const Json *array) {
     std::vector<std::string> items;
-    if (array != nullptr) {
-        for (const Json &item : array->items) {
-            items.push_back(item.kind == Json::String ? item.text : "<not a string>");
+    if (array != nullptr && array->is_array()) {
+        for (const Json &item : *array) {
+            items.push_back(Text(&item));
         }
     }
     return items;
@@ -448,11 +271,10 @@ TEST(GuislaToolText, Cp1252BecomesUtf8ByTheCodePageTable) {
     }
 }
 
-TEST(GuislaToolText, EscapesForHtmlJsonAndTheTerminal) {
+TEST(GuislaToolText, EscapesForHtmlAndTheTerminal) {
     EXPECT_EQ(HtmlEscape("<a href=\"x\">'&'</a>"), "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
     EXPECT_EQ(HtmlEscape(std::string("a\0b\x01\tc\n\xC2\x81", 9)), "a\xEF\xBF\xBD"
                                                                    "b\xEF\xBF\xBD\tc\n\xEF\xBF\xBD");
-    EXPECT_EQ(JsonEscape("\"q\\\n\t\x01\xC3\xA1"), "\\\"q\\\\\\n\\t\\u0001\xC3\xA1");
     EXPECT_EQ(OneLine("a\r\nb\xC2\x90"), "a  b ");
     EXPECT_EQ(NormaliseLineBreaks("a\r\nb\rc\n\r\n"), "a\nb\nc\n\n");
     EXPECT_EQ(ExportPictureName("receta-", 7, "../../JPG"), "receta-7.jpg");
@@ -725,57 +547,56 @@ TEST_F(GuislaTool, JsonExportHoldsTheRecipeFields) {
     const RunResult r = Run({"export", StoreArg(), "--json", PathToUtf8(file)});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const std::string text = ReadText(file);
-    Json doc;
-    ASSERT_TRUE(JsonParser(text).Parse(doc)) << text;
-    ASSERT_EQ(doc.kind, Json::Object);
-    ASSERT_NE(doc.Get("@context"), nullptr);
-    EXPECT_EQ(doc.Get("@context")->text, "https://schema.org");
-    const Json *graph = doc.Get("@graph");
+    const Json doc = Json::parse(text, nullptr, false);
+    ASSERT_TRUE(doc.is_object()) << text;
+    ASSERT_NE(Get(doc, "@context"), nullptr);
+    EXPECT_EQ(Text(Get(doc, "@context")), "https://schema.org");
+    const Json *graph = Get(doc, "@graph");
     ASSERT_NE(graph, nullptr);
-    ASSERT_EQ(graph->kind, Json::Array);
+    ASSERT_TRUE(graph->is_array());
     const std::vector<StoredRecipe> recipes = SampleRecipes();
-    ASSERT_EQ(graph->items.size(), recipes.size());
+    ASSERT_EQ(graph->size(), recipes.size());
     for (size_t i = 0; i < recipes.size(); ++i) {
-        const Json &recipe = graph->items[i];
+        const Json &recipe = (*graph)[i];
         const StoredRecipe &stored = recipes[i];
-        ASSERT_EQ(recipe.kind, Json::Object);
-        ASSERT_NE(recipe.Get("@type"), nullptr);
-        EXPECT_EQ(recipe.Get("@type")->text, "Recipe");
-        EXPECT_EQ(recipe.Get("identifier")->text, std::to_string(stored.key));
-        EXPECT_EQ(recipe.Get("name")->text, Cp1252ToUtf8(stored.dish));
+        ASSERT_TRUE(recipe.is_object());
+        ASSERT_NE(Get(recipe, "@type"), nullptr);
+        EXPECT_EQ(Text(Get(recipe, "@type")), "Recipe");
+        EXPECT_EQ(Text(Get(recipe, "identifier")), std::to_string(stored.key));
+        EXPECT_EQ(Text(Get(recipe, "name")), Cp1252ToUtf8(stored.dish));
         if (stored.category.empty()) {
-            EXPECT_EQ(recipe.Get("recipeCategory"), nullptr);
+            EXPECT_EQ(Get(recipe, "recipeCategory"), nullptr);
         } else {
-            ASSERT_NE(recipe.Get("recipeCategory"), nullptr);
-            EXPECT_EQ(recipe.Get("recipeCategory")->text, Cp1252ToUtf8(stored.category));
+            ASSERT_NE(Get(recipe, "recipeCategory"), nullptr);
+            EXPECT_EQ(Text(Get(recipe, "recipeCategory")), Cp1252ToUtf8(stored.category));
         }
-        const Json *instructions = recipe.Get("recipeInstructions");
+        const Json *instructions = Get(recipe, "recipeInstructions");
         ASSERT_NE(instructions, nullptr);
-        ASSERT_EQ(instructions->kind, Json::Array);
+        ASSERT_TRUE(instructions->is_array());
         std::vector<std::string> steps;
-        for (const Json &step : instructions->items) {
-            ASSERT_EQ(step.kind, Json::Object);
-            EXPECT_EQ(step.Get("@type")->text, "HowToStep");
-            steps.push_back(step.Get("text")->text);
+        for (const Json &step : *instructions) {
+            ASSERT_TRUE(step.is_object());
+            EXPECT_EQ(Text(Get(step, "@type")), "HowToStep");
+            steps.push_back(Text(Get(step, "text")));
         }
-        const Json *image = recipe.Get("image");
+        const Json *image = Get(recipe, "image");
         if (stored.picture.empty()) {
             EXPECT_EQ(image, nullptr);
         } else {
             ASSERT_NE(image, nullptr);
-            const std::vector<uint8_t> bytes = ReadWholeFile(file.parent_path() / image->text);
+            const std::vector<uint8_t> bytes = ReadWholeFile(file.parent_path() / Text(image));
             EXPECT_EQ(std::string(bytes.begin(), bytes.end()), stored.picture);
-            EXPECT_EQ(image->text, ExportPictureName("recetas-", stored.key, stored.extension));
+            EXPECT_EQ(Text(image), ExportPictureName("recetas-", stored.key, stored.extension));
         }
         if (stored.key == 1) {
-            EXPECT_EQ(StringItems(recipe.Get("recipeIngredient")),
+            EXPECT_EQ(StringItems(Get(recipe, "recipeIngredient")),
                       (std::vector<std::string>{"4 huevos", "500 g de patatas", "sal"}));
             EXPECT_EQ(steps, (std::vector<std::string>{"Fre\xC3\xAD"
                                                        "r las patatas.",
                                                        "Batir."}));
         }
         if (stored.key == 2) { // blank lines dropped, blanks at the ends trimmed
-            EXPECT_EQ(StringItems(recipe.Get("recipeIngredient")),
+            EXPECT_EQ(StringItems(Get(recipe, "recipeIngredient")),
                       (std::vector<std::string>{"tomate & pepino", "aceite"}));
             EXPECT_EQ(steps, (std::vector<std::string>{"Triturar", "Enfriar"}));
         }
@@ -795,18 +616,18 @@ TEST_F(GuislaTool, ExportedPicturesAgreeWithTheReferenceReader) {
         const std::filesystem::path out = Out("r" + std::to_string(round));
         RunResult r = Run({"export", StoreArg(), "--json", PathToUtf8(out / "todo.json")});
         ASSERT_EQ(r.status, kExitOk) << r.err;
-        Json doc;
-        ASSERT_TRUE(JsonParser(ReadText(out / "todo.json")).Parse(doc)) << "round " << round;
-        for (const Json &recipe : doc.Get("@graph")->items) {
-            const int64_t key = std::stoll(recipe.Get("identifier")->text);
+        const Json doc = Json::parse(ReadText(out / "todo.json"), nullptr, false);
+        ASSERT_TRUE(doc.is_object()) << "round " << round;
+        for (const Json &recipe : *Get(doc, "@graph")) {
+            const int64_t key = std::stoll(Text(Get(recipe, "identifier")));
             const std::string picture = OracleReadFieldValue(records, "Imagen", key);
-            const Json *image = recipe.Get("image");
+            const Json *image = Get(recipe, "image");
             ASSERT_EQ(image != nullptr, !picture.empty()) << "round " << round << " key " << key;
             if (image != nullptr) {
-                const std::vector<uint8_t> exported = ReadWholeFile(out / image->text);
+                const std::vector<uint8_t> exported = ReadWholeFile(out / Text(image));
                 ASSERT_EQ(std::string(exported.begin(), exported.end()), picture) << key;
             }
-            EXPECT_EQ(recipe.Get("name")->text, Cp1252ToUtf8(OracleReadFieldValue(records, "Plato", key)));
+            EXPECT_EQ(Text(Get(recipe, "name")), Cp1252ToUtf8(OracleReadFieldValue(records, "Plato", key)));
         }
         r = Run({"export", StoreArg(), "--html", PathToUtf8(out / "html")});
         ASSERT_EQ(r.status, kExitOk) << r.err;

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <system_error>
 
@@ -285,29 +286,23 @@ std::vector<std::string> TextLines(const std::string &stored) {
     return lines;
 }
 
-std::string JsonRecipe(const ToolRecipe &recipe, const std::string &pictureName) {
-    std::string json = "    {\n      \"@type\": \"Recipe\",\n      \"identifier\": \"" + std::to_string(recipe.key) +
-                       "\",\n      \"name\": \"" + JsonEscape(Cp1252ToUtf8(recipe.dishName)) + "\"";
+nlohmann::ordered_json JsonRecipe(const ToolRecipe &recipe, const std::string &pictureName) {
+    nlohmann::ordered_json json;
+    json["@type"] = "Recipe";
+    json["identifier"] = std::to_string(recipe.key);
+    json["name"] = Cp1252ToUtf8(recipe.dishName);
     if (!recipe.category.empty()) {
-        json += ",\n      \"recipeCategory\": \"" + JsonEscape(Cp1252ToUtf8(recipe.category)) + "\"";
+        json["recipeCategory"] = Cp1252ToUtf8(recipe.category);
     }
-    json += ",\n      \"recipeIngredient\": [";
-    const std::vector<std::string> ingredients = TextLines(recipe.ingredients);
-    for (size_t i = 0; i < ingredients.size(); ++i) {
-        json += (i == 0 ? "\n        \"" : ",\n        \"") + JsonEscape(ingredients[i]) + "\"";
+    json["recipeIngredient"] = TextLines(recipe.ingredients);
+    nlohmann::ordered_json steps = nlohmann::ordered_json::array();
+    for (const std::string &step : TextLines(recipe.elaboration)) {
+        steps.push_back({{"@type", "HowToStep"}, {"text", step}});
     }
-    json += ingredients.empty() ? "]" : "\n      ]";
-    json += ",\n      \"recipeInstructions\": [";
-    const std::vector<std::string> steps = TextLines(recipe.elaboration);
-    for (size_t i = 0; i < steps.size(); ++i) {
-        json += (i == 0 ? "\n        " : ",\n        ");
-        json += "{\"@type\": \"HowToStep\", \"text\": \"" + JsonEscape(steps[i]) + "\"}";
-    }
-    json += steps.empty() ? "]" : "\n      ]";
+    json["recipeInstructions"] = std::move(steps);
     if (!pictureName.empty()) {
-        json += ",\n      \"image\": \"" + JsonEscape(pictureName) + "\"";
+        json["image"] = pictureName;
     }
-    json += "\n    }";
     return json;
 }
 
@@ -369,11 +364,12 @@ int ExportJson(const ToolStore &store, const std::filesystem::path &file, const 
     if (!ReadWithPictures(store, writer, progress, recipes, pictureNames, err)) {
         return kExitError;
     }
-    std::string json = "{\n  \"@context\": \"https://schema.org\",\n  \"@graph\": [";
-    for (size_t i = 0; i < recipes.size(); ++i) {
-        json += i == 0 ? "\n" : ",\n";
-        json += JsonRecipe(recipes[i], NameOrEmpty(pictureNames, recipes[i].key));
+    nlohmann::ordered_json graph = nlohmann::ordered_json::array();
+    for (const ToolRecipe &recipe : recipes) {
+        graph.push_back(JsonRecipe(recipe, NameOrEmpty(pictureNames, recipe.key)));
     }
-    json += recipes.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    const nlohmann::ordered_json document = {{"@context", "https://schema.org"}, {"@graph", std::move(graph)}};
+    // Texts come from Cp1252ToUtf8 and file names from the key and extension: always valid UTF-8.
+    const std::string json = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     return WriteTextFile(file, json, err) ? kExitOk : kExitError;
 }

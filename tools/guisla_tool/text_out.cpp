@@ -2,7 +2,6 @@
 #include "guisla_tool/text_out.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace {
 
@@ -35,16 +34,15 @@ bool IsC1At(const std::string &utf8, size_t i) {
 
 } // namespace
 
+uint32_t Cp1252CodePoint(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte;
+}
+
 std::string Cp1252ToUtf8(const std::string &bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
     for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x80 && byte <= 0x9F) {
-            AppendUtf8(out, kHighControls[byte - 0x80]);
-        } else {
-            AppendUtf8(out, byte);
-        }
+        AppendUtf8(out, Cp1252CodePoint(static_cast<unsigned char>(c)));
     }
     return out;
 }
@@ -92,36 +90,6 @@ std::string HtmlEscape(const std::string &utf8) {
             } else if (IsC1At(utf8, i)) {
                 out += "\xEF\xBF\xBD";
                 ++i;
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    return out;
-}
-
-std::string JsonEscape(const std::string &utf8) {
-    std::string out;
-    out.reserve(utf8.size() + utf8.size() / 8);
-    for (char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-                out += escape;
             } else {
                 out.push_back(c);
             }

@@ -1,7 +1,8 @@
 // Text for the tool's output: the store's Windows-1252 bytes as UTF-8, and the escapes that HTML
-// and JSON need. Everything the tool prints or writes is UTF-8.
+// needs. Everything the tool prints or writes is UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -9,15 +10,15 @@
 // 8F, 90, 9D) become the control characters of the same number, as Windows converts them.
 std::string Cp1252ToUtf8(const std::string &bytes);
 
+// The Unicode code point of one Windows-1252 byte, by the same table.
+uint32_t Cp1252CodePoint(unsigned char byte);
+
 // Line breaks of stored texts (CR LF, or a lone CR) as single LF characters.
 std::string NormaliseLineBreaks(const std::string &text);
 
 // UTF-8 text made safe between HTML tags and inside attribute values: & < > " ' escaped; control
 // characters other than tab and line feed, which HTML does not allow, become U+FFFD.
 std::string HtmlEscape(const std::string &utf8);
-
-// UTF-8 text as the inside of a JSON string: quote, backslash and every control character escaped.
-std::string JsonEscape(const std::string &utf8);
 
 // A one-line form of UTF-8 text for the terminal: control characters become blanks.
 std::string OneLine(const std::string &utf8);

@@ -6,6 +6,7 @@
 
 #include "state/catalogue.h"
 #include "guisla_tool/export.h"
+#include "guisla_tool/import.h"
 #include "guisla_tool/text_out.h"
 #include "guisla_tool/tool_store.h"
 #include "store/schema_table.h"
@@ -18,7 +19,12 @@ const char *const kUsage =
     "  guisla-tool check CARPETA\n"
     "  guisla-tool export CARPETA --html CARPETA_SALIDA\n"
     "  guisla-tool export CARPETA --json FICHERO\n"
-    "CARPETA es la carpeta del almac\xC3\xA9n (la que tiene guisla.z04 y guisla.zbd); no se escribe en ella.\n"
+    "  guisla-tool import CARPETA FICHERO... [--categoria NOMBRE] [--prueba]\n"
+    "CARPETA es la carpeta del almac\xC3\xA9n (la que tiene guisla.z04 y guisla.zbd); solo import escribe en ella.\n"
+    "import lee p\xC3\xA1ginas web guardadas (.html), ficheros JSON-LD y lo que escribe export --json;\n"
+    "  --categoria pone esa categor\xC3\xAD"
+    "a a todas, --prueba muestra lo que har\xC3\xAD"
+    "a sin escribir nada.\n"
     "check termina con 0 si el almac\xC3\xA9n est\xC3\xA1 sano, 1 si tiene problemas, 2 si no se pudo leer.\n";
 
 int UsageError(std::ostream &err, const std::string &message) {
@@ -36,7 +42,8 @@ bool OpenOrReport(const std::string &folder, ToolStore &store, std::ostream &err
     return true;
 }
 
-// A category argument: a catalogue name (as UTF-8) or its number; 0 when it is neither.
+} // namespace
+
 int CategoryNumberFromArgument(const std::string &argument) {
     for (int n = 1; n <= kCategoryCount; ++n) {
         if (argument == Cp1252ToUtf8(CategoryCatalogue.displayName[n])) {
@@ -48,6 +55,20 @@ int CategoryNumberFromArgument(const std::string &argument) {
         return n >= 1 && n <= kCategoryCount ? n : 0;
     }
     return 0;
+}
+
+namespace {
+
+void PrintCategoryRefusal(const std::string &argument, std::ostream &err) {
+    err << "guisla-tool: categor\xC3\xAD"
+           "a desconocida: "
+        << argument
+        << "\nCategor\xC3\xAD"
+           "as:";
+    for (int n = 1; n <= kCategoryCount; ++n) {
+        err << (n == 1 ? " " : ", ") << Cp1252ToUtf8(CategoryCatalogue.displayName[n]);
+    }
+    err << "\n";
 }
 
 int RunList(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -74,15 +95,7 @@ int RunList(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     if (haveCategory) {
         const int number = CategoryNumberFromArgument(categoryArgument);
         if (number == 0) {
-            err << "guisla-tool: categor\xC3\xAD"
-                   "a desconocida: "
-                << categoryArgument
-                << "\nCategor\xC3\xAD"
-                   "as:";
-            for (int n = 1; n <= kCategoryCount; ++n) {
-                err << (n == 1 ? " " : ", ") << Cp1252ToUtf8(CategoryCatalogue.displayName[n]);
-            }
-            err << "\n";
+            PrintCategoryRefusal(categoryArgument, err);
             return kExitError;
         }
         category = CategoryCatalogue.displayName[number];
@@ -279,6 +292,36 @@ int RunExport(const std::vector<std::string> &args, std::ostream &out, std::ostr
     return status;
 }
 
+int RunImport(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, const ToolOptions &options) {
+    ImportRequest request;
+    bool haveFolder = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--categoria") {
+            if (i + 1 >= args.size()) {
+                return UsageError(err, "falta el nombre tras --categoria");
+            }
+            request.category = CategoryNumberFromArgument(args[++i]);
+            if (request.category == 0) {
+                PrintCategoryRefusal(args[i], err);
+                return kExitError;
+            }
+        } else if (args[i] == "--prueba") {
+            request.trial = true;
+        } else if (args[i].rfind("--", 0) == 0) {
+            return UsageError(err, "argumento inesperado: " + args[i]);
+        } else if (!haveFolder) {
+            request.storeFolder = args[i];
+            haveFolder = true;
+        } else {
+            request.files.push_back(args[i]);
+        }
+    }
+    if (!haveFolder || request.files.empty()) {
+        return UsageError(err, "import necesita la carpeta del almac\xC3\xA9n y al menos un fichero");
+    }
+    return ImportRecipes(request, out, err, options);
+}
+
 } // namespace
 
 int RunTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, const ToolOptions &options) {
@@ -298,6 +341,9 @@ int RunTool(const std::vector<std::string> &args, std::ostream &out, std::ostrea
     }
     if (args[0] == "export") {
         return RunExport(args, out, err, options);
+    }
+    if (args[0] == "import") {
+        return RunImport(args, out, err, options);
     }
     return UsageError(err, "orden desconocida: " + args[0]);
 }
