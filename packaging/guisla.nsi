@@ -66,6 +66,7 @@ Section "Mi guisla" SecProgram
     SetOutPath "$INSTDIR"
     ; Over an older version: the program and the schema are replaced; guisla.zbd is not touched.
     File "/oname=guisla.exe" "${STAGE}/guisla.exe"
+    File "/oname=guisla-tool.exe" "${STAGE}/guisla-tool.exe"
     SetOutPath "$INSTDIR\guisla"
     File "/oname=guisla.z04" "${STAGE}/guisla/guisla.z04"
     SetOutPath "$INSTDIR"
@@ -90,6 +91,7 @@ Section "Uninstall"
     ; anything else the user keeps here stay.
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\guisla.exe"
+    Delete "$INSTDIR\guisla-tool.exe"
     IfFileExists "$INSTDIR\guisla\guisla.zbd" keep_store 0
         ; No recipes: the schema goes and the folder with it (RMDir removes only empty folders).
         Delete "$INSTDIR\guisla\guisla.z04"

@@ -212,6 +212,7 @@ TEST_F(Install, SavedRecipesSurviveReinstallAndUninstall) {
 
     // What the installer lays down, and where.
     EXPECT_TRUE(Exists(folder + L"\\guisla.exe"));
+    EXPECT_TRUE(Exists(folder + L"\\guisla-tool.exe"));
     EXPECT_TRUE(Exists(folder + L"\\Uninstall.exe"));
     const std::vector<uint8_t> builtSchema =
         ReadFileBytes(Environment(L"GUISLA_E2E_PROGRAM") + L"\\guisla\\guisla.z04");
@@ -281,6 +282,7 @@ TEST_F(Install, SavedRecipesSurviveReinstallAndUninstall) {
     // in their folder with the schema they are read with.
     ASSERT_EQ(RunUninstaller(), std::optional<DWORD>(0u));
     EXPECT_FALSE(Exists(folder + L"\\guisla.exe"));
+    EXPECT_FALSE(Exists(folder + L"\\guisla-tool.exe"));
     EXPECT_FALSE(Exists(ShortcutPath()));
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_EQ(ReadFileBytes(dataFile), recipes);

@@ -243,7 +243,9 @@ struct PreparedRecipe {
     std::string shownName; // UTF-8, one line
     RecipeSnapshot values; // Windows-1252
     int category = 0;
-    ImportPicture picture;
+    std::filesystem::path sourcePath;
+    std::string pictureReference;   // the reference that resolved; read again when saved
+    ImportPicture picture;          // its bytes are dropped once checked, so that a long list holds no pictures
     std::string refusal;            // why it cannot go in; empty when it can
     std::vector<std::string> notes; // what the user should know (picture left out, characters changed)
 };
@@ -353,9 +355,12 @@ PreparedRecipe Prepare(const FoundRecipe &found, const std::filesystem::path &so
     }
 
     std::string firstReason;
+    recipe.sourcePath = source;
     for (const std::string &reference : found.images) {
         recipe.picture = ResolvePicture(reference, source);
         if (recipe.picture.found) {
+            recipe.pictureReference = reference;
+            recipe.picture.bytes = std::string();
             break;
         }
         if (firstReason.empty()) {
@@ -543,6 +548,14 @@ int ImportRecipes(const ImportRequest &request, std::ostream &out, std::ostream 
             ++saved;
             continue;
         }
+        if (recipe.picture.found) {
+            recipe.picture = ResolvePicture(recipe.pictureReference, recipe.sourcePath);
+            if (!recipe.picture.found) {
+                out << "rechazada: " << recipe.shownName << where << ": " << recipe.picture.why << "\n";
+                ++refused;
+                continue;
+            }
+        }
         PictureSource picture;
         size_t offset = 0;
         picture.size = static_cast<int64_t>(recipe.picture.bytes.size());
@@ -564,6 +577,7 @@ int ImportRecipes(const ImportRequest &request, std::ostream &out, std::ostream 
         }
         const int64_t keyBefore = LastRecipeKey();
         const SaveResult result = SaveRecipeValues(recipe.values, recipe.picture.found ? &picture : nullptr, progress);
+        recipe.picture.bytes = std::string();
         if (result != SaveResult::Saved) {
             out << "rechazada: " << recipe.shownName << where << ": " << SaveFailure(result) << "\n";
             ++refused;
