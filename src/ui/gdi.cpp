@@ -1,6 +1,8 @@
 // Fonts, brushes and the background colours of windows and controls.
 #include "ui/gdi.h"
 
+#include "ui/combo_colour.h"
+
 #include <map>
 
 namespace {
@@ -50,6 +52,7 @@ void SetBackgroundColour(HWND hwnd, COLORREF colour) {
     // The colour itself fits in a property's handle value.
     SetPropW(hwnd, kColourProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(colour)));
     SetPropW(hwnd, kHasColourProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(1)));
+    PaintComboBoxExInBackgroundColour(hwnd); // the one control that asks nobody for its colours
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 

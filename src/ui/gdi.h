@@ -74,7 +74,8 @@ void ApplyFont(HWND control, HFONT font);
 HBRUSH SharedBrush(COLORREF colour);
 
 // Gives a window (dialog or control) its background colour. The shared dialog procedure
-// answers the WM_CTLCOLOR messages with it, and draws the text in the system text colour.
+// answers the WM_CTLCOLOR messages with it, and draws the text in the system text colour; an
+// extended combo box draws itself in it (combo_colour.h).
 void SetBackgroundColour(HWND hwnd, COLORREF colour);
 
 // The colour set with SetBackgroundColour; false when none was set.

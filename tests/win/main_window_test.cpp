@@ -156,14 +156,12 @@ TEST(MainWindow, WindowAndControlsHaveTheirLayoutStylesAndFonts) {
             previous = control;
         }
 
-        COLORREF colour = 0;
-        EXPECT_TRUE(GetBackgroundColour(window, &colour));
-        EXPECT_EQ(colour, kBackgroundColour);
-        EXPECT_TRUE(GetBackgroundColour(GetDlgItem(window, IDC_DISH_NAME_BOX), &colour));
-        EXPECT_EQ(colour, kWhite);
-        for (int id : {IDC_INGREDIENTS_BOX, IDC_ELABORATION_BOX, IDC_INGREDIENTS_HEADING, IDC_ELABORATION_HEADING}) {
-            EXPECT_TRUE(GetBackgroundColour(GetDlgItem(window, id), &colour));
-            EXPECT_EQ(colour, kBackgroundColour);
+        // Colours as painted on screen.
+        EXPECT_EQ(DominantColour(window, true).colour, kBackgroundColour) << "window background";
+        EXPECT_EQ(DominantColour(GetDlgItem(window, IDC_DISH_NAME_BOX)).colour, kWhite);
+        for (int id : {IDC_INGREDIENTS_BOX, IDC_ELABORATION_BOX, IDC_INGREDIENTS_HEADING, IDC_ELABORATION_HEADING,
+                       IDC_PICTURE_BOX}) {
+            EXPECT_EQ(DominantColour(GetDlgItem(window, id)).colour, kBackgroundColour) << id;
         }
         HWND box = GetDlgItem(window, IDC_PICTURE_BOX);
         EXPECT_EQ(PictureBoxPixel(box, 0, 0), kBackgroundColour);

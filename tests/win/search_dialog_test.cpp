@@ -142,9 +142,7 @@ void ExpectResultList(HWND dialog) {
     EXPECT_EQ(FontHeightOf(list), PointsToPixels(10));
     EXPECT_EQ(FontWeightOf(list), 700);
     EXPECT_EQ(FontFaceOf(list), L"MS Sans Serif");
-    COLORREF colour = 0;
-    EXPECT_TRUE(GetBackgroundColour(list, &colour));
-    EXPECT_EQ(colour, kBackgroundColour);
+    EXPECT_EQ(DominantColour(list).colour, kBackgroundColour) << "painted list";
     EXPECT_EQ(GetWindow(list, GW_HWNDPREV), GetDlgItem(dialog, IDC_SEARCH_CATEGORY));
 }
 
@@ -167,9 +165,7 @@ TEST_F(SearchDialogTest, LayoutPicturesAndFirstSelection) {
         const RECT size = DialogUnitsToPixels(dialog, 0, 0, 393, 271);
         EXPECT_EQ(client.right, size.right);
         EXPECT_EQ(client.bottom, size.bottom);
-        COLORREF colour = 0;
-        EXPECT_TRUE(GetBackgroundColour(dialog, &colour));
-        EXPECT_EQ(colour, kBackgroundColour);
+        EXPECT_EQ(DominantColour(dialog, true).colour, kBackgroundColour) << "painted dialog background";
 
         HWND previous = nullptr;
         for (const ExpectedEntryControl &expected : kExpected) {

@@ -2,6 +2,8 @@
 #include "win_test_support.h"
 
 #include <map>
+#include <unordered_map>
+#include <vector>
 #include <memory>
 
 namespace {
@@ -146,4 +148,67 @@ COLORREF ScreenPixel(HWND hwnd, int x, int y) {
     DeleteDC(memory);
     ReleaseDC(hwnd, window);
     return colour;
+}
+
+DominantColourResult DominantColour(HWND hwnd, bool outsideChildren) {
+    DominantColourResult result;
+    RECT rect = {};
+    GetClientRect(hwnd, &rect);
+    const int width = rect.right;
+    const int height = rect.bottom;
+    if (width <= 0 || height <= 0) {
+        return result;
+    }
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    std::vector<RECT> children;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); outsideChildren && child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child)) {
+            children.push_back(RectInParent(child));
+        }
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HDC window = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP copy = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::unordered_map<uint32_t, int> counts;
+    int counted = 0;
+    const auto *pixels = static_cast<const uint32_t *>(bits);
+    for (int y = 0; pixels != nullptr && y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const POINT point = {x, y};
+            bool covered = false;
+            for (const RECT &child : children) {
+                covered = covered || PtInRect(&child, point);
+            }
+            if (!covered) {
+                ++counts[pixels[y * width + x] & 0xFFFFFF];
+                ++counted;
+            }
+        }
+    }
+    SelectObject(memory, previous);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window);
+    int best = 0;
+    for (const auto &[pixel, count] : counts) {
+        if (count > best) {
+            best = count;
+            // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
+            result.colour = RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+        }
+    }
+    result.share = counted > 0 ? static_cast<double>(best) / counted : 0;
+    return result;
 }

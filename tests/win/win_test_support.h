@@ -30,6 +30,16 @@ std::wstring FontFaceOf(HWND hwnd);
 // screen (reading a window DC's pixel directly is not supported everywhere).
 COLORREF ScreenPixel(HWND hwnd, int x, int y);
 
+// The colour that covers most pixels of a window's client area as it is on screen, and the share
+// of the counted pixels it covers (0..1): a control's background, whatever text it shows. With
+// `outsideChildren`, only the pixels that no visible child window covers count (a dialog's own
+// background). The window is repainted first.
+struct DominantColourResult {
+    COLORREF colour = CLR_INVALID;
+    double share = 0;
+};
+DominantColourResult DominantColour(HWND hwnd, bool outsideChildren = false);
+
 // A top-level window of this process with the given class and title, or nullptr.
 HWND FindOwnWindow(const wchar_t *className, const wchar_t *title);
 
