@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 constexpr DWORD kDialogStyles = DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE | DS_3DLOOK | DS_CENTER;
@@ -220,10 +222,18 @@ protected:
 struct ProgressWatch {
     HWND window = nullptr;
     int seen = 0;
-    int lastPosition = -1;
-    bool barMonotonic = true;
     bool menuDuringSave = false;
+    std::vector<int> positions; // every position given to the bar, in order
 } watch;
+
+// Notes every position the program gives a progress bar.
+LRESULT CALLBACK WatchBarPositions(int code, WPARAM wParam, LPARAM lParam) {
+    const auto *call = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (code == HC_ACTION && call != nullptr && call->message == PBM_SETPOS && ClassOf(call->hwnd) == PROGRESS_CLASSW) {
+        watch.positions.push_back(static_cast<int>(call->wParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 void CALLBACK WatchProgress(HWND, UINT, UINT_PTR, DWORD) {
     HWND progress = FindOwnWindow(L"#32770", L"Dialog1");
@@ -231,9 +241,6 @@ void CALLBACK WatchProgress(HWND, UINT, UINT_PTR, DWORD) {
         return;
     }
     ++watch.seen;
-    const int position = static_cast<int>(SendDlgItemMessageW(progress, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
-    watch.barMonotonic = watch.barMonotonic && position >= watch.lastPosition && position <= 100;
-    watch.lastPosition = position;
     watch.menuDuringSave = watch.menuDuringSave || GetMenu(watch.window) != nullptr;
     // An entry dialog may change the recipe while the save runs; the save keeps its own copy.
     currentRecipe.dishName = "otro plato";
@@ -257,11 +264,20 @@ TEST_F(SaveCommandTest, SavedWithoutMenuBarThenBrowsing) {
         watch = {};
         watch.window = window;
         const UINT_PTR timer = SetTimer(nullptr, 0, 10, WatchProgress);
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchBarPositions, nullptr, GetCurrentThreadId());
         const std::vector<SeenBox> boxes =
             CatchBoxes([&] { SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SAVE_RECIPE, 0), 0); });
+        UnhookWindowsHookEx(hook);
         KillTimer(nullptr, timer);
         EXPECT_GT(watch.seen, 0) << "the progress window was serviced while the picture was written";
-        EXPECT_TRUE(watch.barMonotonic);
+        // The bar starts empty and moves block by block (32 KB each: 64 blocks) through rising
+        // values up to the position after the last byte, 100 * (size - 1) / size rounded down.
+        ASSERT_GE(watch.positions.size(), 10u);
+        EXPECT_EQ(watch.positions.front(), 0);
+        for (size_t i = 1; i < watch.positions.size(); ++i) {
+            EXPECT_GT(watch.positions[i], watch.positions[i - 1]) << "position " << i;
+        }
+        EXPECT_EQ(watch.positions.back(), 99);
         EXPECT_FALSE(watch.menuDuringSave) << "no menu bar while the recipe is written";
         EXPECT_EQ(FindOwnWindow(L"#32770", L"Dialog1"), nullptr) << "the progress window is gone";
         ASSERT_EQ(boxes.size(), 1u);
