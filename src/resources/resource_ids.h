@@ -79,7 +79,14 @@
 #define IDB_MENU_INGREDIENTS 506
 #define IDB_MENU_ELABORATION 507
 #define IDB_MENU_PICTURE 508
+// The About box animation, frames in order. Each has its own name: resource compilers differ on
+// expressions as resource ids (the Windows one and llvm-rc refuse "(701 + 1)").
 #define IDI_ANIMATION_FIRST 701
+#define IDI_ANIMATION_FRAME_2 702
+#define IDI_ANIMATION_FRAME_3 703
+#define IDI_ANIMATION_FRAME_4 704
+#define IDI_ANIMATION_FRAME_5 705
+#define IDI_ANIMATION_FRAME_6 706
 #define IDI_ANIMATION_LAST 707
 
 #endif
