@@ -231,7 +231,7 @@ TEST_F(GuislaImport, ExportThenImportGivesBackEveryValue) {
          "a colada",
          "pi\xF1"
          "a\r\nron",
-         "Batir", "GIF89a\0", "Cockteles", "gif"},
+         "Batir", "GIF89a\0", "Cockteles", "GIF"},
     };
     for (size_t i = 0; i < recipes.size(); ++i) {
         for (size_t field = 0; field < recipes[i].size(); ++field) {

@@ -277,7 +277,7 @@ TEST(GuislaToolText, EscapesForHtmlAndTheTerminal) {
                                                                    "b\xEF\xBF\xBD\tc\n\xEF\xBF\xBD");
     EXPECT_EQ(OneLine("a\r\nb\xC2\x90"), "a  b ");
     EXPECT_EQ(NormaliseLineBreaks("a\r\nb\rc\n\r\n"), "a\nb\nc\n\n");
-    EXPECT_EQ(ExportPictureName("receta-", 7, "../../JPG"), "receta-7.jpg");
+    EXPECT_EQ(ExportPictureName("receta-", 7, "../../JPG"), "receta-7.JPG");
     EXPECT_EQ(ExportPictureName("receta-", 7, "\\:."), "receta-7.bin");
     EXPECT_EQ(ExportPictureName("r-", -3, "png"), "r--3.png");
 }
@@ -521,7 +521,7 @@ TEST_F(GuislaTool, HtmlExportIsWellFormedEscapedAndComplete) {
         const std::vector<uint8_t> bytes = ReadWholeFile(out / "imagenes" / name);
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), recipe.picture) << name;
     }
-    EXPECT_TRUE(std::filesystem::exists(out / "imagenes" / "receta-1.png"));
+    EXPECT_TRUE(std::filesystem::exists(out / "imagenes" / "receta-1.PNG"));  // the stored case kept
     EXPECT_TRUE(std::filesystem::exists(out / "imagenes" / "receta-3.xjpg")); // "../../x.jpg", made safe
     // Nothing else: no provisional files, no probe, nothing outside the output folder.
     size_t files = 0;

@@ -314,12 +314,8 @@ std::string NameOrEmpty(const std::map<int64_t, std::string> &names, int64_t key
 } // namespace
 
 std::string ExportPictureName(const std::string &prefix, int64_t key, const std::string &storedExtension) {
-    std::string extension = SafeCacheExtension(storedExtension);
-    for (char &c : extension) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    // The case is kept: import takes the extension back from this name, and "JPG" must stay "JPG".
+    const std::string extension = SafeCacheExtension(storedExtension);
     return prefix + std::to_string(key) + "." + (extension.empty() ? "bin" : extension);
 }
 
