@@ -1,20 +1,27 @@
-// The search on large stores: a first search (one pass over the data file), a repeated search
-// (the pass kept), and opening a found recipe (texts and picture read from the places the search
-// remembered), next to one plain sequential read of the file and to the plain procedure (one
-// ReadFieldValue per key and per result), extrapolated from the cost of one ReadFieldValue in the
-// middle of the store. Two stores of about 1.5 GB: 2,000 recipes with pictures of 20,000 bytes,
-// and 50,000 recipes without pictures. Figures go to the console and to bench/results-search.md.
-// Timings are of a file held in the page cache (it was just written).
+// The search on large stores: the first full pass (no kept index yet), the first search after a
+// restart (the kept index read, nothing appended), a repeated search, and opening a found recipe
+// (texts and picture read from where the index has them), next to one plain sequential read of
+// the file and to the plain procedure (one ReadFieldValue per key and per result), extrapolated
+// from the cost of one ReadFieldValue in the middle of the store. Each with the files in the page
+// cache (just read) and out of it (fsync, then posix_fadvise DONTNEED), the reference measured
+// the same way in the same run. Stores: given on the command line as recipes and picture bytes
+// (default: 2,000 recipes with 20,000-byte pictures and 50,000 without, about 1.5 GB each; the
+// photo book is `search_bench 40 4000000`, about 6 GB). Figures go to the console and to
+// bench/results-search.md.
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "search/search.h"
 #include "store/field_scan.h"
 #include "store/schema_table.h"
 #include "store/store.h"
+#include "store/store_index.h"
 #include "store_oracle.h"
 
 namespace {
@@ -46,71 +53,137 @@ int64_t WriteStore(int recipes, size_t pictureBytes) {
     return size;
 }
 
+// Drops a file from the page cache (its data forced to disk first).
+void Evict(const std::filesystem::path &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
+void EvictStore() {
+    Evict(DataFilePath());
+    Evict(StoreIndexPath());
+}
+
+// One sequential read of `count` bytes of the data file at `offset` in read blocks.
+void ReadSequentially(int64_t offset, int64_t count) {
+    StoreFile file;
+    OpenStoreFile(DataFilePath(), FileAccess::Read, file);
+    std::unique_ptr<uint8_t[]> block = NewReadBlock(count);
+    for (int64_t done = 0; done < count;) {
+        size_t got = 0;
+        StoreFileRead(file, offset + done, block.get(),
+                      static_cast<size_t>(std::min<int64_t>(count - done, kReadBlockBytes)), got);
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<int64_t>(got);
+    }
+}
+
+std::string Ms(double seconds) {
+    std::ostringstream out;
+    out.precision(3);
+    out << seconds * 1000 << " ms";
+    return out.str();
+}
+
+std::string Ratio(double a, double b) {
+    std::ostringstream out;
+    out.precision(3);
+    out << a / b << " x";
+    return out.str();
+}
+
+// Opens result `ordinal` as the dialog does: texts, then the picture streamed.
+void OpenResult(int64_t ordinal) {
+    const FoundRecipeTexts texts = ReadFoundRecipe(ordinal);
+    StoredPicture picture;
+    if (FoundStoredPicture(ordinal, picture)) {
+        StreamStoredPicture(picture, [](const uint8_t *, size_t) { return true; });
+    }
+    if (texts.dishName.empty()) {
+        std::fprintf(stderr, "search_bench: nothing opened\n");
+    }
+}
+
 std::string Measure(int recipes, size_t pictureBytes) {
     const int64_t size = WriteStore(recipes, pictureBytes);
-    const double sequential = Seconds([] {
+    std::ostringstream lines;
+    for (const bool cold : {false, true}) {
+        const auto prepare = [cold] {
+            if (cold) {
+                EvictStore();
+            }
+        };
+        prepare();
+        if (!cold) {
+            ReadSequentially(0, size); // into the page cache
+        }
+        const double sequential = Seconds([size] { ReadSequentially(0, size); });
+        // The first full pass: no kept index.
+        std::filesystem::remove(StoreIndexPath());
+        ForgetSearchPass();
+        prepare();
+        const double full = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
+        const int64_t found = resultCount;
+        // The first search after a restart: the kept index, nothing appended.
+        ForgetSearchPass();
+        prepare();
+        const int64_t readBefore = StoreIndexBytesRead();
+        const double restart = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
+        const int64_t restartBytes = StoreIndexBytesRead() - readBefore;
+        const double repeated = Seconds([] { SearchStoreRecipes("Categoria", "Arroz"); });
+        SearchStoreRecipes("Categoria", "Sopas");
+        // Opening the middle result, against one read of that recipe's own records.
+        const int64_t ordinal = resultCount / 2 + 1;
+        const int64_t key = SearchResults[static_cast<size_t>(ordinal - 1)];
         StoreFile file;
         OpenStoreFile(DataFilePath(), FileAccess::Read, file);
-        int64_t total = 0;
-        StoreFileSize(file, total);
-        std::unique_ptr<uint8_t[]> block = NewReadBlock(total);
-        for (int64_t offset = 0; offset < total;) {
-            size_t got = 0;
-            StoreFileRead(file, offset, block.get(), kReadBlockBytes, got);
-            if (got == 0) {
-                break;
-            }
-            offset += static_cast<int64_t>(got);
-        }
-    });
-    ForgetSearchPass();
-    const double first = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
-    const int64_t found = resultCount;
-    const double repeated = Seconds([] { SearchStoreRecipes("Categoria", "Arroz"); });
-    const double again = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
-    int64_t pictureRead = 0;
-    const double open = Seconds([&] {
-        const FoundRecipeTexts texts = ReadFoundRecipe(resultCount / 2 + 1);
-        StoredPicture picture;
-        if (FoundStoredPicture(resultCount / 2 + 1, picture)) {
-            StreamStoredPicture(picture, [&](const uint8_t *, size_t count) {
-                pictureRead += static_cast<int64_t>(count);
-                return true;
-            });
-        }
-        if (texts.dishName.empty()) {
-            std::fprintf(stderr, "search_bench: nothing opened\n");
-        }
-    });
-    // The plain procedure: one ReadFieldValue per key and one per result, each scanning from the
-    // start; a key in the middle stands for the average.
-    const double oneRead = Seconds([recipes] { ReadFieldValue("Categoria", recipes / 2); });
-    const double plain = oneRead * static_cast<double>(recipes + found);
+        const StoreIndex *index = UpdateStoreIndex(file, "Categoria");
+        const int64_t recipeStart = index->scan.fields[kIndexDish].reported.at(key).span.firstOffset;
+        const int64_t recipeEnd = index->scan.fields[kIndexSearched].reported.at(key).span.lastOffset + kRecordSize;
+        CloseStoreFile(file);
+        prepare();
+        const double ownRecords = Seconds([&] { ReadSequentially(recipeStart, recipeEnd - recipeStart); });
+        prepare();
+        const double open = Seconds([ordinal] { OpenResult(ordinal); });
+        const double oneRead = cold ? 0 : Seconds([recipes] { ReadFieldValue("Categoria", recipes / 2); });
 
-    std::ostringstream line;
-    line << "| " << recipes << " | " << pictureBytes << " | " << size / 1000000 << " MB | " << found << " | "
-         << sequential * 1000 << " ms | " << first * 1000 << " ms (" << first / sequential << " x) | "
-         << repeated * 1000 << " / " << again * 1000 << " ms | " << open * 1000 << " ms (" << pictureRead
-         << " picture bytes) | " << plain << " s |";
+        lines << "| " << recipes << " | " << pictureBytes << " | " << size / 1000000 << " MB | "
+              << (cold ? "out of cache" : "in cache") << " | " << found << " | " << Ms(sequential) << " | " << Ms(full)
+              << " (" << Ratio(full, sequential) << ") | " << Ms(restart) << ", " << restartBytes
+              << " bytes of the data file | " << Ms(repeated) << " | " << Ms(open) << " (own records " << Ms(ownRecords)
+              << ", " << Ratio(open, ownRecords) << ") | " << std::filesystem::file_size(StoreIndexPath()) / 1000
+              << " KB | "
+              << (cold ? std::string("-") : std::to_string(oneRead * static_cast<double>(recipes + found)) + " s")
+              << " |\n";
+    }
+    std::filesystem::remove(StoreIndexPath());
     std::remove(DataFilePath().string().c_str());
-    return line.str();
+    return lines.str();
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char **argv) {
     TempFolder folder("searchbench");
     SetStoreLocation(folder.Path(), "guisla");
+    std::vector<std::pair<int, size_t>> stores = {{2000, 20000}, {50000, 0}};
+    if (argc >= 3) {
+        stores = {{std::atoi(argv[1]), static_cast<size_t>(std::atoll(argv[2]))}};
+    }
     std::ostringstream out;
-    out << "# Search benchmark\n\nNative build, 2 cores, file in the page cache. Plain procedure extrapolated from "
-           "one\n"
-           "ReadFieldValue in the middle of the store.\n\n"
-        << "| recipes | picture bytes | data file | results | sequential read | first search | repeated search "
-           "(other / same category) | open a result | plain procedure |\n"
-        << "|---|---|---|---|---|---|---|---|---|\n";
-    out << Measure(2000, 20000) << "\n";
-    out << Measure(50000, 0) << "\n";
+    out << "| recipes | picture bytes | data file | files | results | sequential read | first full pass | "
+           "first search after a restart | repeated search | open a result | kept index | plain procedure |\n"
+        << "|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+    for (const auto &[recipes, pictureBytes] : stores) {
+        out << Measure(recipes, pictureBytes);
+    }
     std::printf("%s", out.str().c_str());
-    std::ofstream(GUISLA_BENCH_RESULTS) << out.str();
+    std::ofstream(GUISLA_BENCH_RESULTS, std::ios::app) << out.str();
     return 0;
 }

@@ -92,6 +92,9 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\guisla.exe"
     Delete "$INSTDIR\guisla-tool.exe"
+    ; The program's index of the recipes is only a cache of them: it goes, recipes or not.
+    Delete "$INSTDIR\guisla\guisla.indice"
+    Delete "$INSTDIR\guisla\guisla.indice.nuevo"
     IfFileExists "$INSTDIR\guisla\guisla.zbd" keep_store 0
         ; No recipes: the schema goes and the folder with it (RMDir removes only empty folders).
         Delete "$INSTDIR\guisla\guisla.z04"

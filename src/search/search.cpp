@@ -3,162 +3,27 @@
 
 #include <algorithm>
 #include <memory>
-#include <unordered_map>
 
 #include "search/cache_name.h"
 #include "store/file.h"
 #include "store/record_codec.h"
 #include "store/schema_table.h"
 #include "store/store.h"
+#include "store/store_index.h"
 
 std::vector<int64_t> SearchResults;
 int64_t resultCount = 0;
 
 namespace {
 
-// Bytes at the start and at the end of the data file that tell a kept pass from a new file.
-constexpr int64_t kFingerprintBytes = 64 * 1024;
-
-constexpr size_t kNoValue = static_cast<size_t>(-1);
-
-// The fields read besides the searched one, in this order after it.
-enum OtherField { kDish, kIngredients, kElaboration, kPicture, kExtension, kOtherFieldCount };
-
 const std::string &SchemaName(int position) {
     return SchemaTable()[static_cast<size_t>(position) - 1].fieldName;
 }
 
-struct SpanSlot {
-    bool present = false;
-    ValueSpan span;
-};
-
-// What one pass saw of one key.
-struct KeyEntry {
-    int64_t key = 0;
-    size_t value = kNoValue; // index of the searched field's value among the pass's distinct values
-    std::string dishName;
-    SpanSlot spans[kOtherFieldCount];
-};
-
-struct FileFingerprint {
-    std::filesystem::path path;
-    int64_t size = -1;
-    uint64_t head = 0;
-    uint64_t tail = 0;
-    bool operator==(const FileFingerprint &other) const = default;
-};
-
-// A pass over the data file for one searched field: every key of 1 .. LastRecipeKey that has a
-// value of that field, in ascending order.
-struct SearchPass {
-    std::string fieldName;
-    FileFingerprint file;
-    std::vector<std::string> values; // distinct values of the searched field
-    std::vector<KeyEntry> keys;
-};
-
-// What the last search found, line by line (parallel to SearchResults).
-struct ResultDetail {
-    std::string dishName;
-    SpanSlot spans[kOtherFieldCount];
-};
-
-std::unique_ptr<SearchPass> keptPass;
-std::vector<ResultDetail> resultDetails;
-int64_t resultFileSize = -1;
+// The dish names of the last search's lines (parallel to SearchResults) and the field it searched.
+std::vector<std::string> resultDishNames;
+std::string resultField;
 int resultOrdinalWidth = 4;
-
-uint64_t HashBytes(uint64_t hash, const uint8_t *bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        hash = (hash ^ bytes[i]) * 1099511628211ull;
-    }
-    return hash;
-}
-
-// Size and hashes of the first and last kFingerprintBytes of an open file; size -1 on failure.
-FileFingerprint FingerprintOf(const StoreFile &file) {
-    FileFingerprint print;
-    print.path = DataFilePath();
-    int64_t size = 0;
-    if (StoreFileSize(file, size) != FileStatus::Ok) {
-        return print;
-    }
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min(size, kFingerprintBytes)));
-    const int64_t offsets[2] = {0, size - static_cast<int64_t>(buffer.size())};
-    uint64_t *hashes[2] = {&print.head, &print.tail};
-    for (int i = 0; i < 2; ++i) {
-        size_t got = 0;
-        if (StoreFileRead(file, offsets[i], buffer.data(), buffer.size(), got) != FileStatus::Ok) {
-            return print;
-        }
-        *hashes[i] = HashBytes(1469598103934665603ull, buffer.data(), got);
-    }
-    print.size = size;
-    return print;
-}
-
-// One pass over the open data file; nullptr when it cannot be read to its end. Keys outside
-// 1 .. lastKey are never reported by the plain procedure and are skipped; so are keys without a
-// value of the searched field, which no non-empty target can equal.
-std::unique_ptr<SearchPass> ScanStore(const StoreFile &file, const std::string &fieldName, int64_t lastKey,
-                                      const SearchKeepAlive &keepAlive) {
-    auto pass = std::make_unique<SearchPass>();
-    pass->fieldName = fieldName;
-    if (lastKey < 1) {
-        return pass;
-    }
-    const std::vector<WantedField> wanted = {
-        {fieldName, true},
-        {SchemaName(kFieldDishName), true},
-        {SchemaName(kFieldIngredients), false},
-        {SchemaName(kFieldElaboration), false},
-        {SchemaName(kFieldPicture), false},
-        {SchemaName(kFieldExtension), false},
-    };
-    std::unordered_map<int64_t, KeyEntry> entries;
-    std::unordered_map<std::string, size_t> valueIndex;
-    const FileStatus status = ScanFieldValuesOf(
-        file, wanted,
-        [&](FoundValue &found) {
-            if (found.key < 1 || found.key > lastKey) {
-                return true;
-            }
-            KeyEntry &entry = entries[found.key];
-            if (found.field == 0) {
-                auto [it, added] = valueIndex.emplace(std::move(found.bytes), pass->values.size());
-                if (added) {
-                    pass->values.push_back(it->first);
-                }
-                entry.value = it->second;
-                return true;
-            }
-            const size_t other = found.field - 1;
-            if (other == kDish) {
-                entry.dishName = std::move(found.bytes);
-            }
-            entry.spans[other] = {true, found.span};
-            return true;
-        },
-        [&keepAlive](int64_t, int64_t) {
-            if (keepAlive) {
-                keepAlive();
-            }
-            return true;
-        });
-    if (status != FileStatus::Ok) {
-        return nullptr; // read as a store that cannot be read: nothing found
-    }
-    pass->keys.reserve(entries.size());
-    for (auto &[key, entry] : entries) {
-        if (entry.value != kNoValue) {
-            entry.key = key;
-            pass->keys.push_back(std::move(entry));
-        }
-    }
-    std::sort(pass->keys.begin(), pass->keys.end(), [](const KeyEntry &a, const KeyEntry &b) { return a.key < b.key; });
-    return pass;
-}
 
 // Set when the last search found the data file held by another program.
 bool lastSearchBusy = false;
@@ -166,41 +31,44 @@ bool lastSearchBusy = false;
 void ClearResults() {
     lastSearchBusy = false;
     SearchResults.clear();
-    resultDetails.clear();
+    resultDishNames.clear();
     resultCount = 0;
     resultOrdinalWidth = 4;
-    resultFileSize = -1;
 }
 
-// The kept pass when it was made for this field over this very file; else a new pass.
-const SearchPass *PassFor(const std::string &fieldName, const SearchKeepAlive &keepAlive) {
-    StoreFile file;
+// The index of the store brought up to date for a search of `fieldName`, on the data file opened
+// into `file`; nullptr when the store cannot be read (`busy` tells whether another program held it).
+const StoreIndex *CurrentIndex(const std::string &fieldName, const SearchKeepAlive &keepAlive, StoreFile &file,
+                               bool &busy) {
+    busy = false;
     const FileStatus opened = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
     if (opened != FileStatus::Ok) {
-        lastSearchBusy = opened == FileStatus::Busy;
-        keptPass.reset();
+        busy = opened == FileStatus::Busy;
         return nullptr;
     }
-    const FileFingerprint print = FingerprintOf(file);
-    if (print.size < 0) {
-        keptPass.reset();
+    return UpdateStoreIndex(file, fieldName, [&keepAlive](int64_t, int64_t) {
+        if (keepAlive) {
+            keepAlive();
+        }
+        return true;
+    });
+}
+
+// The index of the store for the field of the last search, brought up to date; the data file is
+// closed again on return. nullptr when it cannot be read.
+const StoreIndex *IndexForOpening() {
+    if (resultField.empty()) {
         return nullptr;
     }
-    if (keptPass != nullptr && keptPass->fieldName == fieldName && keptPass->file == print) {
-        return keptPass.get();
-    }
-    keptPass.reset();
-    int64_t lastKey = 0;
-    if (LastRecipeKeyOf(file, lastKey) != FileStatus::Ok) {
-        return nullptr;
-    }
-    std::unique_ptr<SearchPass> pass = ScanStore(file, fieldName, lastKey, keepAlive);
-    if (pass == nullptr) {
-        return nullptr;
-    }
-    pass->file = print;
-    keptPass = std::move(pass);
-    return keptPass.get();
+    StoreFile file;
+    bool busy = false;
+    return CurrentIndex(resultField, {}, file, busy);
+}
+
+const KeptValue *IndexedValue(const StoreIndex &index, int field, int64_t key) {
+    const auto &reported = index.scan.fields[static_cast<size_t>(field)].reported;
+    const auto it = reported.find(key);
+    return it == reported.end() ? nullptr : &it->second;
 }
 
 int DigitsOf(int64_t value) {
@@ -212,15 +80,18 @@ int DigitsOf(int64_t value) {
     return digits;
 }
 
-// The value of a remembered span when the file still holds it there; else ReadFieldValue.
-std::string ReadRemembered(const std::string &name, int64_t key, const SpanSlot &slot, bool sameFile) {
-    if (sameFile) {
-        if (!slot.present) {
+// The value of `name` for `key` from where the index saw it (read from there and checked), or
+// empty when the index has none; ReadFieldValue when there is no index or the place no longer
+// holds the value.
+std::string ReadIndexed(const StoreIndex *index, int field, const std::string &name, int64_t key) {
+    if (index != nullptr) {
+        const KeptValue *value = IndexedValue(*index, field, key);
+        if (value == nullptr) {
             return std::string();
         }
-        std::string value;
-        if (ReadValueSpan(name, key, slot.span, value) == FileStatus::Ok) {
-            return value;
+        std::string bytes;
+        if (ReadValueSpan(name, key, value->span, bytes) == FileStatus::Ok) {
+            return bytes;
         }
     }
     return ReadFieldValue(name, key);
@@ -234,32 +105,34 @@ bool LastSearchStoreBusy() {
 
 void SearchStoreRecipes(const std::string &fieldName, const std::string &target, const SearchKeepAlive &keepAlive) {
     ClearResults();
-    const SearchPass *pass = target.empty() ? nullptr : PassFor(fieldName, keepAlive);
-    if (pass == nullptr) {
+    if (target.empty()) {
         return;
     }
-    const auto value = std::find(pass->values.begin(), pass->values.end(), target);
-    if (value == pass->values.end()) {
+    StoreFile file;
+    const StoreIndex *index = CurrentIndex(fieldName, keepAlive, file, lastSearchBusy);
+    int64_t lastKey = 0;
+    if (index == nullptr || LastRecipeKeyOf(file, lastKey) != FileStatus::Ok) {
         return;
     }
-    const size_t wantedValue = static_cast<size_t>(value - pass->values.begin());
-    for (const KeyEntry &entry : pass->keys) {
-        if (entry.value != wantedValue) {
-            continue;
+    // Keys outside 1 .. lastKey are never visited by the plain procedure.
+    for (const auto &[key, value] : index->scan.fields[kIndexSearched].reported) {
+        if (key >= 1 && key <= lastKey && value.bytes == target) {
+            SearchResults.push_back(key);
         }
-        SearchResults.push_back(entry.key);
-        ResultDetail detail;
-        detail.dishName = entry.dishName;
-        std::copy(std::begin(entry.spans), std::end(entry.spans), std::begin(detail.spans));
-        resultDetails.push_back(std::move(detail));
     }
+    std::sort(SearchResults.begin(), SearchResults.end());
+    resultDishNames.reserve(SearchResults.size());
+    for (const int64_t key : SearchResults) {
+        const KeptValue *dish = IndexedValue(*index, kIndexDish, key);
+        resultDishNames.push_back(dish != nullptr ? dish->bytes : std::string());
+    }
+    resultField = fieldName;
     resultCount = static_cast<int64_t>(SearchResults.size());
     resultOrdinalWidth = std::max(4, DigitsOf(resultCount));
-    resultFileSize = pass->file.size;
 }
 
 void ForgetSearchPass() {
-    keptPass.reset();
+    ForgetStoreIndex();
 }
 
 int ResultOrdinalWidth() {
@@ -277,7 +150,7 @@ std::string ResultLine(int64_t ordinal) {
     }
     line += digits;
     line += ' ';
-    line += resultDetails[static_cast<size_t>(ordinal - 1)].dishName;
+    line += resultDishNames[static_cast<size_t>(ordinal - 1)];
     return line;
 }
 
@@ -314,13 +187,11 @@ FoundRecipeTexts ReadFoundRecipe(int64_t ordinal) {
     if (ordinal < 1 || ordinal > resultCount) {
         return texts;
     }
-    const size_t index = static_cast<size_t>(ordinal - 1);
-    const ResultDetail &detail = resultDetails[index];
-    texts.key = SearchResults[index];
-    const bool sameFile = resultFileSize >= 0 && CurrentDataFileSize() == resultFileSize;
-    texts.dishName = ReadRemembered(SchemaName(kFieldDishName), texts.key, detail.spans[kDish], sameFile);
-    texts.ingredients = ReadRemembered(SchemaName(kFieldIngredients), texts.key, detail.spans[kIngredients], sameFile);
-    texts.elaboration = ReadRemembered(SchemaName(kFieldElaboration), texts.key, detail.spans[kElaboration], sameFile);
+    texts.key = SearchResults[static_cast<size_t>(ordinal - 1)];
+    const StoreIndex *index = IndexForOpening();
+    texts.dishName = ReadIndexed(index, kIndexDish, SchemaName(kFieldDishName), texts.key);
+    texts.ingredients = ReadIndexed(index, kIndexIngredients, SchemaName(kFieldIngredients), texts.key);
+    texts.elaboration = ReadIndexed(index, kIndexElaboration, SchemaName(kFieldElaboration), texts.key);
     return texts;
 }
 
@@ -329,21 +200,26 @@ FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal) {
     if (ordinal < 1 || ordinal > resultCount) {
         return spans;
     }
-    const size_t index = static_cast<size_t>(ordinal - 1);
-    const ResultDetail &detail = resultDetails[index];
+    const StoreIndex *index = IndexForOpening();
+    if (index == nullptr) {
+        return spans;
+    }
     spans.found = true;
-    spans.key = SearchResults[index];
-    spans.fileSize = resultFileSize;
-    spans.hasPicture = detail.spans[kPicture].present;
-    spans.picture = detail.spans[kPicture].span;
-    spans.hasExtension = detail.spans[kExtension].present;
-    spans.extension = detail.spans[kExtension].span;
+    spans.key = SearchResults[static_cast<size_t>(ordinal - 1)];
+    if (const KeptValue *picture = IndexedValue(*index, kIndexPicture, spans.key)) {
+        spans.hasPicture = true;
+        spans.picture = picture->span;
+    }
+    if (const KeptValue *extension = IndexedValue(*index, kIndexExtension, spans.key)) {
+        spans.hasExtension = true;
+        spans.extension = extension->span;
+    }
     return spans;
 }
 
 bool FoundStoredPicture(int64_t ordinal, StoredPicture &picture) {
     const FoundPictureSpans spans = FoundRecipePictureSpans(ordinal);
-    if (!spans.found || spans.fileSize < 0 || CurrentDataFileSize() != spans.fileSize) {
+    if (!spans.found) {
         return false;
     }
     picture = StoredPicture();

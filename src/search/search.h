@@ -3,10 +3,9 @@
 //
 // What a search finds is defined by the plain procedure: for key = 1 .. LastRecipeKey, read the
 // field with ReadFieldValue and keep the key when the value equals the target byte for byte.
-// Here one pass over the data file (ScanFieldValues) yields the field, the dish name ("Plato") and
-// where the other values of every key lie, which gives the same keys and names. The pass is kept
-// and reused by the next search while the data file is unchanged (same size, same bytes at its
-// start and end; the store only ever appends), so a repeated search reads almost nothing.
+// Here the store's index (store_index.h) yields the field, the dish name ("Plato") and where the
+// other values of every key lie, which gives the same keys and names; it is kept between runs and
+// brought up to date by reading only what was appended to the data file since.
 #ifndef GUISLA_SEARCH_SEARCH_H
 #define GUISLA_SEARCH_SEARCH_H
 
@@ -39,7 +38,8 @@ void SearchStoreRecipes(const std::string &fieldName, const std::string &target,
 // the store, and the user is told to try again instead of being told there are no recipes.
 bool LastSearchStoreBusy();
 
-// Forgets the pass kept for reuse (tests and benchmarks measure a first search with it).
+// Forgets the index held in memory (the kept file stays; tests and benchmarks use it to measure a
+// first search after a restart).
 void ForgetSearchPass();
 
 // Digits of every ordinal of the last search: 4, or as many as resultCount needs beyond 9,999,
@@ -68,17 +68,17 @@ struct FoundRecipeTexts {
 };
 
 // The texts of result `ordinal` (1 .. resultCount); key 0 and empty texts outside that range.
-// They are read from where the search saw them, after checking that the data file still has the
-// size it had then and still holds each value there (ReadValueSpan); otherwise read anew with
-// ReadFieldValue.
+// They are read from where the index, brought up to date, has them (only those records are read,
+// and checked: ReadValueSpan); where the data file no longer holds them there, or it cannot be
+// indexed, read anew with ReadFieldValue.
 FoundRecipeTexts ReadFoundRecipe(int64_t ordinal);
 
-// Where the picture ("Imagen") and extension ("extensión") of result `ordinal` lay when the
-// search saw them; `found` false when the search kept nothing for it (then locate it anew).
+// Where the picture ("Imagen") and extension ("extensión") of result `ordinal` lie, from the
+// index brought up to date; `found` false outside 1 .. resultCount or when the store cannot be
+// indexed (then locate it anew).
 struct FoundPictureSpans {
     bool found = false;
     int64_t key = 0;
-    int64_t fileSize = 0; // the data file's size at the search
     bool hasPicture = false;
     ValueSpan picture;
     bool hasExtension = false;
@@ -86,9 +86,9 @@ struct FoundPictureSpans {
 };
 FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal);
 
-// The picture of result `ordinal` located from where the search saw it, ready to stream
-// (stored_picture.h). False when there is no such result, the data file's size changed since
-// the search, or the extension no longer lies where it was: then locate it anew by its key.
+// The picture of result `ordinal` located through the index, ready to stream (stored_picture.h).
+// False when there is no such result, the store cannot be indexed, or the extension no longer
+// lies where the index has it: then locate it anew by its key.
 bool FoundStoredPicture(int64_t ordinal, StoredPicture &picture);
 
 // The data file's size now; -1 when it cannot be opened.

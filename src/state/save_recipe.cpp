@@ -6,6 +6,7 @@
 #include "state/progress_dialog.h"
 #include "store/schema_table.h"
 #include "store/store.h"
+#include "store/store_index.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 
@@ -144,8 +145,9 @@ bool SaveRecipe(const Recipe &recipe) {
         recipe.picturePathWide.empty() ? AnsiToWide(recipe.picturePath) : recipe.picturePathWide;
 
     SaveResult result = SaveResult::Saved;
+    SavedRecords saved;
     if (snapshot.picturePath.empty()) {
-        result = SaveRecipeValues(snapshot, nullptr);
+        result = SaveRecipeValues(snapshot, nullptr, {}, {}, &saved);
     } else {
         PictureFile file(picturePath);
         PictureSource source;
@@ -159,7 +161,7 @@ bool SaveRecipe(const Recipe &recipe) {
             progress.positionChanged = [&state](int position) { state.Position(position); };
             progress.keepAlive = [&state] { state.KeepAlive(); };
             progress.pictureFinished = [&state] { state.Finish(); };
-            result = SaveRecipeValues(snapshot, &source, progress);
+            result = SaveRecipeValues(snapshot, &source, progress, {}, &saved);
             state.Finish();
         }
     }
@@ -167,5 +169,7 @@ bool SaveRecipe(const Recipe &recipe) {
         ShowMessage(SaveFailureMessage(result).c_str());
         return false;
     }
+    // The next search then need not read back what was just written, the picture above all.
+    ExtendStoreIndex(saved);
     return true;
 }

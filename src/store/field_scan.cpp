@@ -2,33 +2,13 @@
 #include "store/field_scan.h"
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "store/record_codec.h"
 #include "store/store.h"
 
 namespace {
 
-// A value being accumulated for one key in the current run of a name.
-struct PendingValue {
-    std::string bytes;
-    int64_t length = 0;
-    int64_t firstOffset = 0;
-};
-
-struct FieldState {
-    NameMatcher matcher;
-    bool wantBytes = true;
-    std::unordered_map<int64_t, PendingValue> pending; // keys with records in the current run
-    std::unordered_set<int64_t> reported;              // keys whose value has been reported
-    // The last key looked up and its entry (nullptr: already reported); runs rarely mix keys.
-    bool cacheValid = false;
-    int64_t cachedKey = 0;
-    PendingValue *cachedValue = nullptr;
-};
-
-void EndRun(FieldState &state) {
+void EndRun(FieldScanState &state) {
     if (state.pending.bucket_count() > 64) {
         state.pending = {}; // clear() would keep (and walk) the buckets of a large malformed run
     } else {
@@ -38,7 +18,7 @@ void EndRun(FieldState &state) {
 }
 
 // Looks up (or starts) the pending value of `key`; nullptr when its value was reported.
-PendingValue *PendingFor(FieldState &state, int64_t key) {
+PendingValue *PendingFor(FieldScanState &state, int64_t key) {
     if (state.cacheValid && state.cachedKey == key) {
         return state.cachedValue;
     }
@@ -50,6 +30,26 @@ PendingValue *PendingFor(FieldState &state, int64_t key) {
     state.cachedKey = key;
     state.cachedValue = value;
     return value;
+}
+
+// Ends `key`'s pending value at the record at `lastOffset`: the value is reported. Returns what
+// the sink returned (true without a sink).
+bool Report(ScanState &scan, size_t f, int64_t key, PendingValue &value, int64_t lastOffset,
+            const FoundValueSink &sink) {
+    FieldScanState &state = scan.fields[f];
+    FoundValue found;
+    found.field = f;
+    found.key = key;
+    found.span = {value.firstOffset, lastOffset, value.length};
+    found.bytes = std::move(value.bytes);
+    state.pending.erase(key);
+    KeptValue &kept = state.reported[key];
+    if (scan.keepValues) {
+        kept.span = found.span;
+        kept.bytes = sink ? found.bytes : std::move(found.bytes);
+    }
+    state.cachedValue = nullptr; // the cache holds this key: now reported
+    return !sink || sink(found);
 }
 
 // The bytes that tell whether a record continues the run of another: its name field (offsets
@@ -79,11 +79,12 @@ size_t RepeatsAfter(const uint8_t *record, const uint8_t *stop) {
 // Applies `count` records that follow `record` with the same name field and key bytes and
 // lastFlag other than 1, as the record loop would: each adds its byte to the key's pending value
 // under the fields whose name matches (unless that key was reported); the other fields saw their
-// run end at `record` already, so nothing changes for them.
-void ApplyRepeats(std::vector<FieldState> &states, const uint8_t *record, size_t count) {
+// run end at `record` already, so nothing changes for them. `bytes` (nullptr: take them from the
+// records) holds the value bytes of the `count` records.
+void ApplyRepeats(std::vector<FieldScanState> &states, const uint8_t *record, size_t count, const char *bytes) {
     const NameWords words = GetNameWords(record);
     const int64_t key = GetI64LE(record + kRecordKey);
-    for (FieldState &state : states) {
+    for (FieldScanState &state : states) {
         if (!NameWordsMatch(words, state.matcher)) {
             continue;
         }
@@ -92,16 +93,120 @@ void ApplyRepeats(std::vector<FieldState> &states, const uint8_t *record, size_t
             continue;
         }
         value->length += static_cast<int64_t>(count);
-        if (state.wantBytes) {
-            const uint8_t *next = record + kRecordSize;
-            for (size_t i = 0; i < count; ++i, next += kRecordSize) {
-                value->bytes.push_back(static_cast<char>(next[kRecordValueByte]));
-            }
+        if (!state.wantBytes) {
+            continue;
+        }
+        if (bytes != nullptr) {
+            value->bytes.append(bytes, count);
+            continue;
+        }
+        const uint8_t *next = record + kRecordSize;
+        for (size_t i = 0; i < count; ++i, next += kRecordSize) {
+            value->bytes.push_back(static_cast<char>(next[kRecordValueByte]));
         }
     }
 }
 
+// Applies one record at `recordOffset` with value byte `byte` and the name field, key and
+// lastFlag of `record`. False when the sink stopped the pass.
+bool ApplyRecord(ScanState &scan, const uint8_t *record, uint8_t byte, bool last, int64_t recordOffset,
+                 const FoundValueSink &sink) {
+    const NameWords words = GetNameWords(record);
+    bool go = true;
+    for (size_t f = 0; f < scan.fields.size() && go; ++f) {
+        FieldScanState &state = scan.fields[f];
+        if (!NameWordsMatch(words, state.matcher)) {
+            if (!state.pending.empty()) {
+                EndRun(state);
+            }
+            continue;
+        }
+        const int64_t key = GetI64LE(record + kRecordKey);
+        PendingValue *value = PendingFor(state, key);
+        if (value == nullptr) {
+            continue; // the first complete value of this key was reported already
+        }
+        if (value->length == 0) {
+            value->firstOffset = recordOffset;
+        }
+        ++value->length;
+        if (state.wantBytes) {
+            value->bytes.push_back(static_cast<char>(byte));
+        }
+        if (last) {
+            go = Report(scan, f, key, *value, recordOffset, sink);
+        }
+    }
+    return go;
+}
+
 } // namespace
+
+ScanState StartScan(const std::vector<WantedField> &wanted, bool keepValues) {
+    ScanState scan;
+    scan.keepValues = keepValues;
+    scan.fields.resize(wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        scan.fields[i].name = wanted[i].name;
+        scan.fields[i].wantBytes = wanted[i].wantBytes;
+        scan.fields[i].matcher = MakeNameMatcher(wanted[i].name);
+    }
+    return scan;
+}
+
+bool ScanRecords(ScanState &scan, const uint8_t *records, size_t count, const FoundValueSink &sink) {
+    for (size_t r = 0; r < count;) {
+        const uint8_t *record = records + r * kRecordSize;
+        // The records after this one that repeat its name and key without ending a value (the
+        // bulk of a long value such as a picture) are taken together after it.
+        const size_t repeats = RepeatsAfter(record, records + count * kRecordSize);
+        const bool last = GetI32LE(record + kRecordLastFlag) == 1;
+        if (!ApplyRecord(scan, record, record[kRecordValueByte], last, scan.end, sink)) {
+            scan.end += kRecordSize;
+            return false;
+        }
+        if (repeats > 0) {
+            ApplyRepeats(scan.fields, record, repeats, nullptr);
+        }
+        scan.end += static_cast<int64_t>((1 + repeats) * kRecordSize);
+        r += 1 + repeats;
+    }
+    return true;
+}
+
+bool ScanValueRun(ScanState &scan, const uint8_t *record, int64_t count, const std::string *bytes,
+                  const FoundValueSink &sink) {
+    if (count < 1 || (bytes != nullptr && bytes->size() != static_cast<size_t>(count))) {
+        return false;
+    }
+    const NameWords words = GetNameWords(record);
+    if (bytes == nullptr) {
+        for (const FieldScanState &state : scan.fields) {
+            if (state.wantBytes && NameWordsMatch(words, state.matcher)) {
+                return false;
+            }
+        }
+    }
+    const uint8_t first = bytes != nullptr ? static_cast<uint8_t>((*bytes)[0]) : 0;
+    if (count == 1) {
+        const bool go = ApplyRecord(scan, record, first, true, scan.end, sink);
+        scan.end += kRecordSize;
+        return go;
+    }
+    if (!ApplyRecord(scan, record, first, false, scan.end, sink)) {
+        return false;
+    }
+    if (count > 2) {
+        ApplyRepeats(scan.fields, record, static_cast<size_t>(count - 2),
+                     bytes != nullptr ? bytes->data() + 1
+                                      : ""); // without bytes, no field that takes them matches (checked above)
+    }
+    const uint8_t lastByte = bytes != nullptr ? static_cast<uint8_t>(bytes->back()) : 0;
+    const int64_t lastOffset = scan.end + (count - 1) * kRecordSize;
+    const bool go = ApplyRecord(scan, record, lastByte, true, lastOffset, sink);
+    scan.end = lastOffset + kRecordSize;
+    return go;
+}
 
 FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<WantedField> &wanted,
                              const FoundValueSink &sink, const ScanProgress &progress, int64_t *scannedSize) {
@@ -113,75 +218,27 @@ FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<Wanted
     if (status != FileStatus::Ok) {
         return status;
     }
-    std::vector<FieldState> states(wanted.size());
+    ScanState scan = StartScan(wanted, false);
     bool anyPossible = false;
-    for (size_t i = 0; i < wanted.size(); ++i) {
-        states[i].matcher = MakeNameMatcher(wanted[i].name);
-        states[i].wantBytes = wanted[i].wantBytes;
-        anyPossible = anyPossible || states[i].matcher.possible;
+    for (const FieldScanState &state : scan.fields) {
+        anyPossible = anyPossible || state.matcher.possible;
     }
     if (!anyPossible) {
         return FileStatus::Ok;
     }
     const int64_t end = size / kRecordSize * kRecordSize;
     std::unique_ptr<uint8_t[]> block = NewReadBlock(end);
-    for (int64_t offset = 0; offset < end;) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
+    while (scan.end < end) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(end - scan.end, kReadBlockBytes));
         size_t got = 0;
-        status = StoreFileRead(dataFile, offset, block.get(), want, got);
+        status = StoreFileRead(dataFile, scan.end, block.get(), want, got);
         if (status != FileStatus::Ok) {
             return status;
         }
-        const size_t records = got / kRecordSize;
-        for (size_t r = 0; r < records;) {
-            const uint8_t *record = block.get() + r * kRecordSize;
-            // The records after this one that repeat its name and key without ending a value (the
-            // bulk of a long value such as a picture) are taken together after it.
-            const size_t repeats = RepeatsAfter(record, block.get() + records * kRecordSize);
-            const int64_t recordOffset = offset + static_cast<int64_t>(r * kRecordSize);
-            const NameWords words = GetNameWords(record);
-            for (size_t f = 0; f < states.size(); ++f) {
-                FieldState &state = states[f];
-                if (!NameWordsMatch(words, state.matcher)) {
-                    if (!state.pending.empty()) {
-                        EndRun(state);
-                    }
-                    continue;
-                }
-                const int64_t key = GetI64LE(record + kRecordKey);
-                PendingValue *value = PendingFor(state, key);
-                if (value == nullptr) {
-                    continue; // the first complete value of this key was reported already
-                }
-                if (value->length == 0) {
-                    value->firstOffset = recordOffset;
-                }
-                ++value->length;
-                if (state.wantBytes) {
-                    value->bytes.push_back(static_cast<char>(record[kRecordValueByte]));
-                }
-                if (GetI32LE(record + kRecordLastFlag) != 1) {
-                    continue;
-                }
-                FoundValue found;
-                found.field = f;
-                found.key = key;
-                found.span = {value->firstOffset, recordOffset, value->length};
-                found.bytes = std::move(value->bytes);
-                state.pending.erase(key);
-                state.reported.insert(key);
-                state.cachedValue = nullptr; // the cache holds this key: now reported
-                if (!sink(found)) {
-                    return FileStatus::Ok;
-                }
-            }
-            if (repeats > 0) {
-                ApplyRepeats(states, record, repeats);
-            }
-            r += 1 + repeats;
+        if (!ScanRecords(scan, block.get(), got / kRecordSize, sink)) {
+            return FileStatus::Ok;
         }
-        offset += static_cast<int64_t>(records * kRecordSize);
-        if (progress && !progress(offset, end)) {
+        if (progress && !progress(scan.end, end)) {
             return FileStatus::Ok;
         }
         if (got < want) {

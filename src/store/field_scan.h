@@ -16,9 +16,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/file.h"
+#include "store/record_codec.h"
 
 struct WantedField {
     std::string name;
@@ -57,6 +59,55 @@ FileStatus ScanFieldValues(const std::vector<WantedField> &wanted, const FoundVa
 FileStatus ScanFieldValuesOf(const StoreFile &dataFile, const std::vector<WantedField> &wanted,
                              const FoundValueSink &sink, const ScanProgress &progress = {},
                              int64_t *scannedSize = nullptr);
+
+// A pass that can stop at the end of the file and go on later from there, when records are
+// appended: ScanFieldValues is one such pass from offset 0 to the end. The state is plain data so
+// that it can be kept between runs of the program (store_index.h).
+struct PendingValue {
+    std::string bytes; // when the field wants bytes
+    int64_t length = 0;
+    int64_t firstOffset = 0;
+};
+
+// A reported value: its span, and its bytes when the field wants bytes and the pass keeps values.
+struct KeptValue {
+    ValueSpan span;
+    std::string bytes;
+};
+
+struct FieldScanState {
+    std::string name;
+    bool wantBytes = true;
+    NameMatcher matcher;
+    std::unordered_map<int64_t, PendingValue> pending; // keys with records in the current run of the name
+    std::unordered_map<int64_t, KeptValue> reported;   // keys whose value is known (values kept or not)
+    // The last key looked up and its entry (nullptr: already reported); runs rarely mix keys.
+    bool cacheValid = false;
+    int64_t cachedKey = 0;
+    PendingValue *cachedValue = nullptr;
+};
+
+struct ScanState {
+    std::vector<FieldScanState> fields; // in the order of the wanted list
+    bool keepValues = false;            // reported values stay in `reported` (else only their keys)
+    int64_t end = 0;                    // offset of the next record to scan (a multiple of 38)
+};
+
+// A pass at offset 0 that has seen nothing yet.
+ScanState StartScan(const std::vector<WantedField> &wanted, bool keepValues);
+
+// Applies `count` whole records that lie at state.end, reporting each completed value to `sink`
+// (optional) and advancing state.end. False when the sink stopped the pass (state.end then lies
+// after the record that completed the value; the rest was not applied).
+bool ScanRecords(ScanState &state, const uint8_t *records, size_t count, const FoundValueSink &sink = {});
+
+// Applies a value as a writer appends it at state.end: `count` (at least 1) records that carry the
+// name field and key of `record` (a whole encoded record), the last one with lastFlag 1.
+// `bytes` holds the value's bytes (count of them), or is nullptr when the caller does not have
+// them: then nothing is applied and the result is false if a field that wants bytes would take
+// them. Reports to `sink` (optional) as ScanRecords does.
+bool ScanValueRun(ScanState &state, const uint8_t *record, int64_t count, const std::string *bytes,
+                  const FoundValueSink &sink = {});
 
 // Reads a value found earlier by ScanFieldValues from its span, handing its bytes to `chunk` in
 // order, in pieces. Checks that the span still holds the value (the records between the offsets

@@ -127,6 +127,10 @@ FileStatus StoreFileFlush(const StoreFile &file) {
     return PlatformFlush(file.handle);
 }
 
+FileStatus ReplaceStoreFile(const std::filesystem::path &from, const std::filesystem::path &to) {
+    return PlatformReplace(from, to);
+}
+
 void SetFileFaultPlan(const FileFaultPlan &plan) {
     faultPlan = plan;
     writesSincePlan = 0;

@@ -73,6 +73,10 @@ FileStatus StoreFileSetLength(const StoreFile &file, int64_t length);
 // Forces written data to the disk.
 FileStatus StoreFileFlush(const StoreFile &file);
 
+// Renames `from` to `to`, replacing `to` when it exists, in one step: a reader sees the old file
+// or the new one, never a mix.
+FileStatus ReplaceStoreFile(const std::filesystem::path &from, const std::filesystem::path &to);
+
 // Fault injection for tests: the plan replaces any earlier one; a default plan injects nothing.
 // Counts run from the moment the plan is set. Process-wide, for the one thread that uses the store.
 struct FileFaultPlan {

@@ -15,3 +15,4 @@ FileStatus PlatformRead(intptr_t handle, int64_t offset, uint8_t *buffer, size_t
 FileStatus PlatformWrite(intptr_t handle, int64_t offset, const uint8_t *data, size_t count);
 FileStatus PlatformSetLength(intptr_t handle, int64_t length);
 FileStatus PlatformFlush(intptr_t handle);
+FileStatus PlatformReplace(const std::filesystem::path &from, const std::filesystem::path &to);

@@ -1,5 +1,6 @@
 // The file layer's system half on POSIX systems (the native build and its tests).
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -127,4 +128,8 @@ FileStatus PlatformSetLength(intptr_t handle, int64_t length) {
 
 FileStatus PlatformFlush(intptr_t handle) {
     return ::fsync(Descriptor(handle)) == 0 ? FileStatus::Ok : StatusFromErrno(errno);
+}
+
+FileStatus PlatformReplace(const std::filesystem::path &from, const std::filesystem::path &to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? FileStatus::Ok : StatusFromErrno(errno);
 }

@@ -128,3 +128,10 @@ FileStatus PlatformSetLength(intptr_t handle, int64_t length) {
 FileStatus PlatformFlush(intptr_t handle) {
     return FlushFileBuffers(Handle(handle)) ? FileStatus::Ok : StatusFromError(GetLastError());
 }
+
+FileStatus PlatformReplace(const std::filesystem::path &from, const std::filesystem::path &to) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return StatusFromError(GetLastError());
+    }
+    return FileStatus::Ok;
+}

@@ -209,8 +209,40 @@ int ProgressPosition(int64_t index, int64_t count) {
                                                                       : static_cast<int>(q);
 }
 
+namespace {
+
+// The values a save writes, in order, as ExtendStoreIndex takes them.
+SavedRecords DescribeSave(const RecipeSnapshot &recipe, int64_t start, int64_t key, int64_t pictureSize) {
+    SavedRecords saved;
+    saved.start = start;
+    saved.key = key;
+    const auto add = [&saved](int position, const std::string *text, int64_t length) {
+        if (length > 0) {
+            saved.values.push_back({*SchemaDescriptor(position), length, text != nullptr, text ? *text : ""});
+        }
+    };
+    const bool hasPicture = !recipe.picturePath.empty();
+    add(kFieldDishName, &recipe.dishName, static_cast<int64_t>(recipe.dishName.size()));
+    add(kFieldIngredients, &recipe.ingredients, static_cast<int64_t>(recipe.ingredients.size()));
+    add(kFieldElaboration, &recipe.elaboration, static_cast<int64_t>(recipe.elaboration.size()));
+    if (hasPicture) {
+        add(kFieldPicture, nullptr, pictureSize);
+    }
+    add(kFieldCategory, &recipe.categoryName, static_cast<int64_t>(recipe.categoryName.size()));
+    if (hasPicture) {
+        const std::string extension = PathExtension(recipe.picturePath);
+        add(kFieldExtension, &extension, static_cast<int64_t>(extension.size()));
+    }
+    return saved;
+}
+
+} // namespace
+
 SaveResult SaveRecipeValues(const RecipeSnapshot &recipe, const PictureSource *picture, const SaveProgress &progress,
-                            const SaveOptions &options) {
+                            const SaveOptions &options, SavedRecords *saved) {
+    if (saved != nullptr) {
+        *saved = SavedRecords();
+    }
     if (LoadFieldSchema() < kSchemaFieldCount) {
         return SaveResult::NoDatabase;
     }
@@ -265,6 +297,9 @@ SaveResult SaveRecipeValues(const RecipeSnapshot &recipe, const PictureSource *p
         if (status == FileStatus::Ok) {
             // Flushed: the recipe is on disk. A failing close cannot take that back.
             CloseStoreFile(file);
+            if (saved != nullptr) {
+                *saved = DescribeSave(recipe, start, key, hasPicture ? picture->size : 0);
+            }
             return SaveResult::Saved;
         }
     }

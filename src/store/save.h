@@ -18,6 +18,7 @@
 #include <string>
 
 #include "store/record_codec.h"
+#include "store/store_index.h"
 
 // The text after the last "." of a path; the whole path when it has no "."; empty when it ends
 // in ".".
@@ -87,5 +88,8 @@ struct SaveOptions {
 // another program holds it), takes key LastRecipeKey + 1, writes every value, flushes. `picture`
 // is used only when the recipe has a picture path (nullptr then: PictureUnreadable). On every
 // result other than Saved and RollbackFailed the data file is byte for byte what it was before.
+// `saved`, when given, receives on Saved where the records went and their values (for
+// ExtendStoreIndex); it is left empty otherwise.
 SaveResult SaveRecipeValues(const RecipeSnapshot &recipe, const PictureSource *picture,
-                            const SaveProgress &progress = {}, const SaveOptions &options = {});
+                            const SaveProgress &progress = {}, const SaveOptions &options = {},
+                            SavedRecords *saved = nullptr);

@@ -2,7 +2,9 @@
 // dialogs and saved (one with a picture chosen in the file dialog), the program closed and started
 // again, the category searched, the count message and the numbered lines read, and the recipe with
 // the picture opened by a double-click: its texts in the main window's boxes, its picture in the
-// picture box, the menu in Browsing; screenshots of the results and of the opened recipe.
+// picture box, the menu in Browsing; screenshots of the results and of the opened recipe. Then
+// another program appends a recipe to the store, and the program started again finds it; with
+// its kept index of the store deleted, a further start shows exactly the same.
 #include "driver.h"
 #include "menu_mode.h"
 #include "recipe_steps.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -100,6 +103,52 @@ void EnterAndSave(AppProcess &app, HWND main, const Recipe &recipe, const std::w
     ASSERT_EQ(WaitForMenuMode(app, main, MenuMode::Browsing), "");
 }
 
+// Starts the program on `folder`, searches the stews and returns the count message and the
+// lines of the result list; the program is closed again.
+std::vector<std::wstring> SearchStewsInANewRun(const std::wstring &folder) {
+    std::vector<std::wstring> seen;
+    AppProcess app;
+    EXPECT_TRUE(StartProgram(app, folder)) << LastError();
+    HWND main = WaitForMainWindow(app);
+    EXPECT_NE(main, nullptr) << LastError();
+    EXPECT_TRUE(PostCommand(main, IDM_SEARCH_RECIPE)) << LastError();
+    HWND dialog = WaitForWindow(app, L"#32770", L"Buscar Receta");
+    EXPECT_NE(dialog, nullptr) << LastError();
+    HWND list = Control(dialog, IDC_SEARCH_RESULTS);
+    EXPECT_TRUE(ComboSelect(Control(dialog, IDC_SEARCH_CATEGORY), kStews)) << LastError();
+    EXPECT_TRUE(PostClick(Control(dialog, IDC_SEARCH_BUTTON))) << LastError();
+    HWND box = WaitForMessageBox(app, L"Programador");
+    EXPECT_NE(box, nullptr) << LastError();
+    seen.push_back(MessageBoxText(box).value_or(L""));
+    EXPECT_TRUE(CloseMessageBox(box)) << LastError();
+    for (int i = 0; i < ListCount(list).value_or(0); ++i) {
+        seen.push_back(ListItemText(list, i).value_or(L"<unreadable>"));
+    }
+    EXPECT_TRUE(PostCommand(main, IDM_EXIT)) << LastError();
+    EXPECT_EQ(WaitForExit(app).value_or(999), 0u) << LastError();
+    return seen;
+}
+
+// What another program that writes the store's format does: appends the records of recipe 1
+// again under `key` (the key is the 8 bytes at offset 24 of each 38-byte record).
+void AppendFirstRecipeAs(const std::wstring &dataFile, int64_t key) {
+    std::ifstream in(dataFile.c_str(), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::vector<char> copy;
+    for (size_t at = 0; at + 38 <= bytes.size() && bytes[at + 24] == 1; at += 38) {
+        copy.insert(copy.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(at + 38));
+        for (int i = 0; i < 8; ++i) {
+            copy[copy.size() - 38 + 24 + i] = static_cast<char>(static_cast<uint64_t>(key) >> (8 * i));
+        }
+    }
+    ASSERT_FALSE(copy.empty());
+    std::ofstream out(dataFile.c_str(), std::ios::binary | std::ios::app);
+    out.write(copy.data(), static_cast<std::streamsize>(copy.size()));
+    ASSERT_TRUE(out.good());
+}
+
 } // namespace
 
 TEST(SearchSaved, RecipesSavedThenFoundAfterARestartAndOpenedWithTheirPicture) {
@@ -181,4 +230,17 @@ TEST(SearchSaved, RecipesSavedThenFoundAfterARestartAndOpenedWithTheirPicture) {
 
     ASSERT_TRUE(PostCommand(main, IDM_EXIT)) << LastError();
     EXPECT_EQ(WaitForExit(app).value_or(999), 0u) << LastError();
+
+    // Another program appends a fourth stew meanwhile; the search kept its index of the store.
+    const std::wstring store = folder + L"\\guisla\\guisla.zbd";
+    const std::wstring kept = folder + L"\\guisla\\guisla.indice";
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(kept)));
+    ASSERT_NO_FATAL_FAILURE(AppendFirstRecipeAs(store, 4));
+    const std::vector<std::wstring> expected = {L"4 Resultados ...", L"0001 Potaje de vigilia",
+                                                L"0002 Cocido madrile\u00F1o", L"0003 Fabada asturiana",
+                                                L"0004 Potaje de vigilia"};
+    EXPECT_EQ(SearchStewsInANewRun(folder), expected) << "the appended recipe is found after a restart";
+    // The kept index deleted: the next run reads the whole store and shows the same.
+    ASSERT_TRUE(std::filesystem::remove(std::filesystem::path(kept)));
+    EXPECT_EQ(SearchStewsInANewRun(folder), expected) << "without the kept index";
 }

@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <set>
 
+#include "search/cache_name.h"
 #include "search/search.h"
 #include "store/record_codec.h"
+#include "store/save.h"
 #include "store/schema_table.h"
 #include "store/store.h"
+#include "store/store_index.h"
 #include "store_oracle.h"
 
 namespace {
@@ -84,6 +87,45 @@ protected:
         for (size_t i = 1; i <= oracle.keys.size(); ++i) {
             if (ResultLine(static_cast<int64_t>(i)) != Ordinal(i, 4) + " " + oracle.dishNames[i - 1]) {
                 return "line " + std::to_string(i) + " differs for target \"" + target + "\"";
+            }
+        }
+        return "";
+    }
+
+    // Searches every target of the store with the oracle, then opens every result line as the
+    // dialog does (texts, picture bytes, extension) and compares with the reading rules; "" when
+    // all agree.
+    std::string CompareAllWithOracle(const std::vector<uint8_t> &bytes) {
+        const std::vector<DataRecord> records = DecodeDataFile(bytes);
+        for (const std::string &target : Targets(bytes)) {
+            const std::string searched = CompareWithOracle(bytes, target);
+            if (!searched.empty()) {
+                return searched;
+            }
+            for (int64_t i = 1; i <= resultCount; ++i) {
+                const int64_t key = SearchResults[static_cast<size_t>(i - 1)];
+                const std::string where = " of key " + std::to_string(key) + " differs";
+                const FoundRecipeTexts texts = ReadFoundRecipe(i);
+                if (texts.key != key || texts.dishName != OracleReadFieldValue(records, "Plato", key) ||
+                    texts.ingredients != OracleReadFieldValue(records, "Ingredientes", key) ||
+                    texts.elaboration != OracleReadFieldValue(records, "Preparaci\xF3n", key)) {
+                    return "an opened text" + where;
+                }
+                StoredPicture picture;
+                if (!FoundStoredPicture(i, picture)) {
+                    return "the picture" + where + " (not located)";
+                }
+                std::string pictureBytes;
+                StreamStoredPicture(picture, [&pictureBytes](const uint8_t *b, size_t n) {
+                    pictureBytes.append(reinterpret_cast<const char *>(b), n);
+                    return true;
+                });
+                const std::string oraclePicture = OracleReadFieldValue(records, "Imagen", key);
+                if (picture.key != key || picture.hasPicture != !oraclePicture.empty() ||
+                    pictureBytes != oraclePicture ||
+                    picture.extension != SafeCacheExtension(OracleReadFieldValue(records, "extensi\xF3n", key))) {
+                    return "the picture" + where;
+                }
             }
         }
         return "";
@@ -328,7 +370,10 @@ TEST_F(Search, AFoundRecipeIsReadFromItsPlacesOrAnewWhenTheStoreChanged) {
     AppendRecipe(other, 1, "Paella valenciana", "Arroz");
     AppendRecipe(other, 3, "Risotto", "Arroz");
     WriteStore(other);
-    EXPECT_FALSE(FoundStoredPicture(1, located)) << "the store's size changed";
+    // The store is indexed anew: recipe 1 has no picture now.
+    ASSERT_TRUE(FoundStoredPicture(1, located));
+    EXPECT_FALSE(located.hasPicture);
+    EXPECT_EQ(located.extension, "");
     FoundRecipeTexts texts = ReadFoundRecipe(1);
     EXPECT_EQ(texts.key, 1);
     EXPECT_EQ(texts.dishName, "Paella valenciana");
@@ -344,6 +389,194 @@ TEST_F(Search, AFoundRecipeIsReadFromItsPlacesOrAnewWhenTheStoreChanged) {
     EXPECT_EQ(texts.key, 3);
     EXPECT_EQ(texts.elaboration, "preparaci\xF3n de Risotto");
     EXPECT_EQ(ReadFoundRecipe(9).key, 0);
+}
+
+// The kept index after a restart: the first search reads only what was appended since the kept
+// file was written (plus the few kilobytes that check the store is the same file), whoever
+// appended it: a whole-file writer with interrupted values and a torn tail that the next append
+// overwrites, or a writer of one record per byte that is cut short in the middle of a value.
+TEST_F(Search, AfterARestartOnlyTheAppendedTailIsRead) {
+    const std::filesystem::path keptFile = folder_.Path() / "guisla.indice";
+    for (uint64_t seed = 1; seed <= 120; ++seed) {
+        std::mt19937_64 random(seed * 7919);
+        std::vector<uint8_t> bytes = GenerateRandomStore(random, seed % 2 == 0, 2 + static_cast<int>(seed % 25));
+        for (int r = 0; r < 3; ++r) {
+            AppendRecipe(bytes, static_cast<int64_t>(random() % 9), "g" + std::to_string(r),
+                         r % 2 ? "Arroz" : "Aperitivos", std::string(random() % 300, 'p'));
+        }
+        const size_t cut = static_cast<size_t>(random() % (bytes.size() + 1));
+        std::vector<uint8_t> before(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        if (seed % 3 == 0) {
+            before.resize(before.size() / kRecordSize * kRecordSize + 21, 0x5A); // torn, overwritten below
+        }
+        std::filesystem::remove(keptFile);
+        ForgetSearchPass();
+        WriteStore(before);
+        ASSERT_EQ(CompareAllWithOracle(before), "") << "seed " << seed;
+        ASSERT_TRUE(std::filesystem::exists(keptFile));
+        ForgetSearchPass(); // a restart: the kept file is all that remains
+        WriteStore(bytes);
+        const int64_t readBefore = StoreIndexBytesRead();
+        SearchStoreRecipes(kCategory, "Arroz");
+        const int64_t appended = static_cast<int64_t>(bytes.size() / kRecordSize - cut / kRecordSize) * kRecordSize;
+        EXPECT_LE(StoreIndexBytesRead() - readBefore, appended + 4 * kIndexPrintBytes) << "seed " << seed;
+        ASSERT_EQ(CompareAllWithOracle(bytes), "") << "seed " << seed;
+    }
+
+    // One record per byte, the program's own way: a save cut short inside its category, then
+    // a whole recipe under the next key; each seen after a restart.
+    std::filesystem::remove(keptFile);
+    WriteWholeFile(folder_.Path() / "guisla.z04", SchemaFileBytes());
+    ASSERT_EQ(LoadFieldSchema(), kSchemaFieldCount);
+    std::vector<uint8_t> bytes;
+    AppendRecipe(bytes, 1, "Paella", "Arroz");
+    WriteStore(bytes);
+    SearchStoreRecipes(kCategory, "Arroz");
+    const auto appendValue = [](int position, int64_t key, const std::string &value, size_t upTo) {
+        for (size_t i = 0; i < upTo; ++i) {
+            ASSERT_EQ(AppendDataRecord(static_cast<uint8_t>(value[i]), *SchemaDescriptor(position), key,
+                                       i + 1 == value.size()),
+                      FileStatus::Ok);
+        }
+    };
+    appendValue(kFieldDishName, 2, "Arroz negro", 11);
+    appendValue(kFieldCategory, 2, "Arroz", 3);
+    ForgetSearchPass();
+    ASSERT_EQ(CompareAllWithOracle(ReadWholeFile(folder_.Path() / "guisla.zbd")), "");
+    // Key 2's category goes on in the same run, so it reads "ArrArroz"; key 3 is whole.
+    appendValue(kFieldCategory, 2, "Arroz", 5);
+    appendValue(kFieldDishName, 3, "Arroz al horno", 14);
+    appendValue(kFieldCategory, 3, "Arroz", 5);
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(ReadWholeFile(folder_.Path() / "guisla.zbd")), "");
+    SearchStoreRecipes(kCategory, "Arroz");
+    EXPECT_EQ(SearchResults, (std::vector<int64_t>{1, 3}));
+}
+
+// A save tells the index what it wrote: the next start reads neither the picture nor the texts
+// back, also when another copy of the program appended a recipe in between or the save wrote
+// over a torn tail.
+TEST_F(Search, SavesExtendTheKeptIndexWithoutBeingReadBack) {
+    WriteWholeFile(folder_.Path() / "guisla.z04", SchemaFileBytes());
+    std::vector<uint8_t> start;
+    AppendRecipe(start, 1, "Croquetas", "Aperitivos");
+    start.resize(start.size() + 30, 0x11); // a torn tail, which the first save overwrites
+    WriteStore(start);
+    SearchStoreRecipes(kCategory, "Arroz");
+    const std::vector<uint8_t> picture(60000, 0x7E);
+    const auto save = [&picture](const std::string &dish, const std::string &category) {
+        RecipeSnapshot recipe{dish, "arroz, agua", "hervir\r\n", category, "C:\\fotos\\" + dish + ".jpeg"};
+        PictureSource source;
+        auto at = std::make_shared<size_t>(0);
+        source.size = static_cast<int64_t>(picture.size());
+        source.read = [&picture, at](uint8_t *buffer, size_t count, size_t &got) {
+            got = std::min(count, picture.size() - *at);
+            std::copy_n(picture.begin() + static_cast<std::ptrdiff_t>(*at), got, buffer);
+            *at += got;
+            return true;
+        };
+        SavedRecords saved;
+        ASSERT_EQ(SaveRecipeValues(recipe, &source, {}, {}, &saved), SaveResult::Saved);
+        ExtendStoreIndex(saved);
+    };
+    save("Paella", "Arroz");
+    // Another copy appends key 3 by itself; then this copy saves key 4 after a restart.
+    std::vector<uint8_t> bytes = ReadWholeFile(folder_.Path() / "guisla.zbd");
+    AppendRecipe(bytes, 3, "Risotto", "Arroz", "otro");
+    WriteStore(bytes);
+    ForgetSearchPass();
+    save("Arroz negro", "Arroz");
+    ForgetSearchPass();
+    const int64_t readBefore = StoreIndexBytesRead();
+    SearchStoreRecipes(kCategory, "Arroz");
+    EXPECT_LE(StoreIndexBytesRead() - readBefore, 2 * kIndexPrintBytes);
+    EXPECT_EQ(SearchResults, (std::vector<int64_t>{2, 3, 4}));
+    EXPECT_EQ(CompareAllWithOracle(ReadWholeFile(folder_.Path() / "guisla.zbd")), "");
+}
+
+// The store replaced by another of the very same size, shortened, or rewritten at its start:
+// each is indexed anew, as is a store whose kept file is damaged in any way, and a kept file
+// that cannot be written changes nothing.
+TEST_F(Search, AnotherStoreOrADamagedKeptFileIsIndexedAnew) {
+    const std::filesystem::path keptFile = folder_.Path() / "guisla.indice";
+    std::vector<uint8_t> first;
+    AppendRecipe(first, 1, "Paella", "Arroz", "foto");
+    AppendRecipe(first, 2, "Croquetas", "Aperitivos");
+    AppendRecipe(first, 3, "Risotto", "Arroz");
+    std::vector<uint8_t> second;
+    AppendRecipe(second, 1, "Tortas", "Aperitivos", "imgn");
+    AppendRecipe(second, 2, "Calamares", "Arroz");
+    AppendRecipe(second, 3, "Fideuas", "Arroz");
+    ASSERT_EQ(first.size(), second.size());
+    WriteStore(first);
+    ASSERT_EQ(CompareAllWithOracle(first), "");
+    const std::vector<uint8_t> keptOfFirst = ReadWholeFile(keptFile);
+    for (const std::vector<uint8_t> &other :
+         {second, std::vector<uint8_t>(first.begin(), first.end() - 5 * kRecordSize), first}) {
+        WriteStore(other);
+        ForgetSearchPass();
+        ASSERT_EQ(CompareAllWithOracle(other), "");
+    }
+    std::vector<uint8_t> rewritten = first;
+    rewritten[4] = 'Q'; // the first dish name's first byte
+    WriteStore(rewritten);
+    WriteWholeFile(keptFile, keptOfFirst);
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(rewritten), "");
+
+    // Damaged kept files of the first store, each tried after a restart.
+    WriteStore(first);
+    StoreIndex good;
+    ASSERT_TRUE(DecodeStoreIndex(keptOfFirst.data(), keptOfFirst.size(), good));
+    std::vector<std::vector<uint8_t>> damaged = {{}};
+    for (size_t length : {size_t{7}, size_t{51}, keptOfFirst.size() / 2, keptOfFirst.size() - 1}) {
+        damaged.emplace_back(keptOfFirst.begin(), keptOfFirst.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+    for (size_t at = 0; at < keptOfFirst.size(); at += 5) {
+        damaged.push_back(keptOfFirst);
+        damaged.back()[at] ^= 0x20;
+    }
+    // Hostile ones, with a checksum that agrees: each must be refused by its own checks.
+    const auto hostile = [&damaged, &good](const std::function<void(StoreIndex &)> &change) {
+        StoreIndex index = good;
+        change(index);
+        const std::string encoded = EncodeStoreIndex(index);
+        damaged.emplace_back(encoded.begin(), encoded.end());
+        StoreIndex decoded;
+        EXPECT_FALSE(DecodeStoreIndex(damaged.back().data(), damaged.back().size(), decoded));
+    };
+    const auto someValue = [](StoreIndex &index, int field) -> KeptValue & {
+        return index.scan.fields[static_cast<size_t>(field)].reported.begin()->second;
+    };
+    hostile([&](StoreIndex &index) { someValue(index, kIndexPicture).span.lastOffset = index.print.end; });
+    hostile([&](StoreIndex &index) { someValue(index, kIndexDish).span.firstOffset = -kRecordSize; });
+    hostile([&](StoreIndex &index) { someValue(index, kIndexIngredients).span.firstOffset += 1; });
+    hostile([&](StoreIndex &index) { someValue(index, kIndexElaboration).span.length = 1000; });
+    hostile([&](StoreIndex &index) { index.print.end += 1; });
+    hostile([&](StoreIndex &index) { index.scan.fields[kIndexDish].pending[1] = {"x", 1, index.print.end}; });
+    damaged.push_back(keptOfFirst);
+    PutU32LE(damaged.back().data() + 8, kStoreIndexVersion + 1);
+    PutU64LE(damaged.back().data() + damaged.back().size() - 8,
+             IndexHash(damaged.back().data(), damaged.back().size() - 8));
+    for (const std::vector<uint8_t> &kept : damaged) {
+        WriteWholeFile(keptFile, kept);
+        ForgetSearchPass();
+        ASSERT_EQ(CompareAllWithOracle(first), "") << "kept file of " << kept.size() << " bytes";
+    }
+    // The kept file of the second store on the first.
+    WriteStore(second);
+    ForgetSearchPass();
+    ASSERT_EQ(CompareAllWithOracle(second), "");
+    WriteStore(first);
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(first), "");
+
+    // A kept file that cannot be written: a folder stands in its way.
+    std::filesystem::remove(keptFile);
+    std::filesystem::create_directory(keptFile);
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(first), "");
+    EXPECT_TRUE(std::filesystem::is_directory(keptFile));
 }
 
 } // namespace
