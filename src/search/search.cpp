@@ -46,9 +46,9 @@ const StoreIndex *CurrentIndex(const std::string &fieldName, const SearchKeepAli
         busy = opened == FileStatus::Busy;
         return nullptr;
     }
-    return UpdateStoreIndex(file, fieldName, [&keepAlive](int64_t, int64_t) {
+    return UpdateStoreIndex(file, fieldName, [&keepAlive](int64_t done, int64_t total) {
         if (keepAlive) {
-            keepAlive();
+            keepAlive(done, total);
         }
         return true;
     });

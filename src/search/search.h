@@ -23,8 +23,9 @@ extern std::vector<int64_t> SearchResults;
 // The number of entries of SearchResults; 0 after a search without matches.
 extern int64_t resultCount;
 
-// Called while the search reads the store (about every 150 KB); the dialog pumps a message here.
-using SearchKeepAlive = std::function<void()>;
+// Called while the search reads the store, after each read block, with the bytes read so far and
+// the bytes to read in all; the dialog services its messages here.
+using SearchKeepAlive = std::function<void(int64_t done, int64_t total)>;
 
 // Replaces SearchResults and resultCount with the keys 1 .. LastRecipeKey whose value of
 // `fieldName` equals `target` exactly, with their dish names. A store that cannot be read finds

@@ -1,6 +1,9 @@
 // The search dialog: layout, the search with its messages, and opening a found recipe.
 #include "search/search_dialog.h"
 
+#include <algorithm>
+#include <string>
+
 #include "state/app_state.h"
 #include "state/category_combo.h"
 #include "state/main_menu.h"
@@ -24,6 +27,13 @@ constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFON
 const DialogLayout kDialogLayout = {L"Buscar Receta", kDialogStyle, WS_EX_TOPMOST, 70, 70, 393, 271};
 
 constexpr DWORD kListDrawIntervalMs = 100;
+// While the store is read, messages are serviced this often, not after every read block: each
+// pass of the pump is a call into the window system (under Wine a round trip to its server), and
+// one per block made the reading several times slower than the file. A pass that lasts longer
+// than kSearchCaptionDelayMs shows in the caption how far it has read.
+constexpr ULONGLONG kSearchServiceIntervalMs = 50;
+constexpr ULONGLONG kSearchCaptionDelayMs = 500;
+constexpr int kMessagesPerService = 50;
 
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
@@ -241,7 +251,28 @@ void SearchRecipes(HWND dialog, const std::string &fieldName, const std::string 
     // The lines of an earlier search go at once: its results are replaced now, and a line left
     // in view (or double-clicked) would stand for a recipe this search may not have found.
     ClearResultList(dialog);
-    SearchStoreRecipes(fieldName, target, [] { PumpOneMessage(); });
+    const ULONGLONG started = GetTickCount64();
+    ULONGLONG lastService = started;
+    bool captionChanged = false;
+    SearchStoreRecipes(fieldName, target, [&](int64_t done, int64_t total) {
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastService < kSearchServiceIntervalMs) {
+            return;
+        }
+        lastService = now;
+        if (now - started >= kSearchCaptionDelayMs && IsWindow(dialog)) {
+            const int64_t percent = total > 0 ? done / (total / 100 + 1) : 100;
+            const std::wstring caption = std::wstring(kDialogLayout.title) + L" - leyendo la Base de Datos: " +
+                                         std::to_wstring(std::min<int64_t>(percent, 100)) + L" %";
+            SetWindowTextW(dialog, caption.c_str());
+            captionChanged = true;
+        }
+        for (int i = 0; i < kMessagesPerService && PumpOneMessage(); ++i) {
+        }
+    });
+    if (captionChanged && IsWindow(dialog)) {
+        SetWindowTextW(dialog, kDialogLayout.title);
+    }
     if (resultCount > 0) {
         FillResultList(GetDlgItem(dialog, IDC_SEARCH_RESULTS));
     }

@@ -14,6 +14,10 @@ namespace {
 
 constexpr char kMagic[8] = {'G', 'U', 'I', 'S', 'L', 'A', 'I', 'X'};
 constexpr size_t kHeaderBytes = 52;
+// A pass reads the data file in blocks of this many bytes (a whole number of records): fewer,
+// larger reads than the store's readers make, since each read is a system call (under Wine a
+// slower one) and a first pass may read many gigabytes.
+constexpr int64_t kIndexReadBlockBytes = 32768 * kRecordSize;
 // A kept file larger than this is not read (the index of a store of millions of recipes is far
 // smaller): a hostile length must not make the program allocate without bound.
 constexpr int64_t kMaxIndexFileBytes = int64_t{1} << 31;
@@ -206,9 +210,10 @@ bool ScanUpTo(StoreIndex &index, const StoreFile &dataFile, int64_t end, const S
     if (index.scan.end >= end) {
         return true;
     }
-    std::unique_ptr<uint8_t[]> block = NewReadBlock(end - index.scan.end);
+    const int64_t blockBytes = std::min(end - index.scan.end, kIndexReadBlockBytes);
+    std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(blockBytes));
     while (index.scan.end < end) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(end - index.scan.end, kReadBlockBytes));
+        const size_t want = static_cast<size_t>(std::min<int64_t>(end - index.scan.end, blockBytes));
         size_t got = 0;
         if (StoreFileRead(dataFile, index.scan.end, block.get(), want, got) != FileStatus::Ok || got != want) {
             return false;

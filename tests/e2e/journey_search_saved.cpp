@@ -124,6 +124,8 @@ std::vector<std::wstring> SearchStewsInANewRun(const std::wstring &folder) {
     for (int i = 0; i < ListCount(list).value_or(0); ++i) {
         seen.push_back(ListItemText(list, i).value_or(L"<unreadable>"));
     }
+    EXPECT_TRUE(PostClick(Control(dialog, IDC_SEARCH_EXIT))) << LastError();
+    EXPECT_TRUE(WaitForWindowGone(dialog)) << LastError();
     EXPECT_TRUE(PostCommand(main, IDM_EXIT)) << LastError();
     EXPECT_EQ(WaitForExit(app).value_or(999), 0u) << LastError();
     return seen;
