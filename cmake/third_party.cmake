@@ -3,6 +3,8 @@
 #
 #   guisla_json  nlohmann-json (header only, package nlohmann-json3-dev)
 #   guisla_html  libxml2's HTML parser (package libxml2-dev; source package libxml2)
+#
+# The image decoders of the picture display are in image_libraries.cmake.
 
 # The JSON headers are plain C++: both builds use Debian's copy. They are reached through a folder
 # of their own, because /usr/include itself must not be on the Windows build's include path.

@@ -121,6 +121,8 @@ bool IsJpegFrameMarker(uint8_t marker) {
 
 ImageHeader Jpeg(const ReadFileBytes &read) {
     uint64_t offset = 2; // after SOI
+    int orientation = 1;
+    bool exifSeen = false;
     for (;;) {
         uint8_t byte = 0;
         if (!ReadExactly(read, offset, &byte, 1) || byte != 0xFF) {
@@ -158,7 +160,17 @@ ImageHeader Jpeg(const ReadFileBytes &read) {
             if (height == 0 || width == 0) {
                 return Unsized(ImageFormat::Jpeg); // the height would come later (DNL)
             }
-            return Sized(ImageFormat::Jpeg, width, height);
+            ImageHeader header = Sized(ImageFormat::Jpeg, width, height);
+            header.orientation = orientation;
+            return header;
+        }
+        if (marker == 0xE1 && !exifSeen && length > 8) { // the first EXIF block counts, as for decoders
+            std::vector<uint8_t> app1(length - 2u);
+            if (ReadExactly(read, offset + 2, app1.data(), app1.size()) &&
+                std::equal(app1.begin(), app1.begin() + 6, "Exif\0\0")) {
+                exifSeen = true;
+                orientation = ExifOrientation(app1.data(), app1.size());
+            }
         }
         offset += length;
     }
@@ -183,12 +195,18 @@ ImageHeader Tiff(const ReadFileBytes &read, bool bigEndian) {
     }
     bool haveWidth = false;
     bool haveHeight = false;
+    int orientation = 1;
     uint64_t width = 0;
     uint64_t height = 0;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t *entry = table.data() + i * 12;
         const uint16_t tag = u16(entry);
         const uint16_t type = u16(entry + 2);
+        if (tag == 274 && type == 3 && u32(entry + 4) == 1) {
+            const uint16_t value = u16(entry + 8);
+            orientation = value >= 1 && value <= 8 ? value : 1;
+            continue;
+        }
         if ((tag != 256 && tag != 257) || u32(entry + 4) != 1 || (type != 3 && type != 4)) {
             continue; // not ImageWidth or ImageLength as one SHORT or LONG
         }
@@ -204,7 +222,9 @@ ImageHeader Tiff(const ReadFileBytes &read, bool bigEndian) {
     if (!haveWidth || !haveHeight) {
         return Unsized(ImageFormat::Tiff);
     }
-    return Sized(ImageFormat::Tiff, width, height);
+    ImageHeader sized = Sized(ImageFormat::Tiff, width, height);
+    sized.orientation = orientation;
+    return sized;
 }
 
 ImageHeader Icon(const ReadFileBytes &read) {
@@ -246,6 +266,48 @@ ImageHeader Icon(const ReadFileBytes &read) {
 }
 
 } // namespace
+
+int ExifOrientation(const uint8_t *data, size_t size) {
+    // "Exif\0\0", then a TIFF header: byte order, 42, the offset of the first directory (from
+    // the TIFF header), whose entries are tag (2), type (2), count (4), value (4).
+    constexpr size_t kTiffStart = 6;
+    if (size < kTiffStart + 8 || !std::equal(data, data + 6, "Exif\0\0")) {
+        return 1;
+    }
+    const uint8_t *tiff = data + kTiffStart;
+    const size_t tiffSize = size - kTiffStart;
+    bool bigEndian = false;
+    if (tiff[0] == 'M' && tiff[1] == 'M') {
+        bigEndian = true;
+    } else if (!(tiff[0] == 'I' && tiff[1] == 'I')) {
+        return 1;
+    }
+    auto u16 = [bigEndian](const uint8_t *p) { return bigEndian ? Be16(p) : Le16(p); };
+    auto u32 = [bigEndian](const uint8_t *p) { return bigEndian ? Be32(p) : Le32(p); };
+    if (u16(tiff + 2) != 42) {
+        return 1;
+    }
+    const uint64_t directory = u32(tiff + 4);
+    if (directory + 2 > tiffSize) {
+        return 1;
+    }
+    const uint64_t entries = u16(tiff + directory);
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint64_t at = directory + 2 + i * 12;
+        if (at + 12 > tiffSize) {
+            return 1;
+        }
+        const uint8_t *entry = tiff + at;
+        if (u16(entry) == 0x0112) {
+            if (u16(entry + 2) != 3 || u32(entry + 4) != 1) {
+                return 1; // not one SHORT
+            }
+            const uint16_t value = u16(entry + 8);
+            return value >= 1 && value <= 8 ? value : 1;
+        }
+    }
+    return 1;
+}
 
 ImageHeader ReadImageHeader(const ReadFileBytes &file) {
     // The walks below read a few bytes at a time; a hostile file can make them walk far (a JPEG
@@ -303,7 +365,7 @@ bool ImageHeaderAcceptable(const ImageHeader &header) {
     if (header.format == ImageFormat::Unknown) {
         return true;
     }
-    if (!header.sizeKnown || header.width > kMaxPicturePixels || header.height > kMaxPicturePixels) {
+    if (!header.sizeKnown || header.width > kMaxPictureSide || header.height > kMaxPictureSide) {
         return false;
     }
     return header.width * header.height <= kMaxPicturePixels;

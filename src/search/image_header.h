@@ -9,8 +9,12 @@
 #include <cstdint>
 #include <functional>
 
-// Pictures with more pixels than this are not decoded (at 4 bytes a pixel, 400 MB).
-inline constexpr uint64_t kMaxPicturePixels = 100'000'000;
+// Pictures with more pixels than this are not decoded: the decoders of picture_decode.h read
+// them at a reduced scale in bounded memory, but the time grows with the pixels (a file of a few
+// kilobytes may declare 60000 x 60000 pixels).
+inline constexpr uint64_t kMaxPicturePixels = 400'000'000;
+// Nor are pictures with a longer side (the decoders keep a few rows of it).
+inline constexpr uint64_t kMaxPictureSide = 131'072;
 
 enum class ImageFormat {
     Unknown, // not one of the raster formats below (a metafile, not an image at all, ...)
@@ -31,7 +35,21 @@ struct ImageHeader {
     // screen), for icons the largest entry.
     uint64_t width = 0;
     uint64_t height = 0;
+    // How the stored picture is turned to stand upright, as EXIF (JPEG) and TIFF state it:
+    // 1 as stored, 2 mirrored, 3 turned half round, 4 flipped, 5 transposed, 6 turned a quarter
+    // clockwise, 7 transversed, 8 turned a quarter anticlockwise. 1 when absent or out of range.
+    int orientation = 1;
 };
+
+// Whether an orientation swaps the picture's width and height (5 to 8).
+inline bool OrientationSwapsSides(int orientation) {
+    return orientation >= 5 && orientation <= 8;
+}
+
+// The orientation stated by an EXIF block (the content of a JPEG APP1 segment after its length,
+// starting with "Exif\0\0"): the value of tag 0x0112 of its first directory, or 1 when the
+// block has none, is malformed, or states a value outside 1 to 8.
+int ExifOrientation(const uint8_t *data, size_t size);
 
 // Reads up to `count` bytes at `offset` into `buffer`; returns the number read (fewer only at the
 // end of the file or on a read failure).
@@ -43,8 +61,8 @@ using ReadFileBytes = std::function<size_t(uint64_t offset, uint8_t *buffer, siz
 ImageHeader ReadImageHeader(const ReadFileBytes &read);
 
 // Whether a decoder may be let loose on the image: true for an unrecognised format (the image
-// library decides), true for a recognised one whose size is known and at most kMaxPicturePixels,
-// false otherwise.
+// library decides), true for a recognised one whose size is known, with at most kMaxPicturePixels
+// pixels and no side longer than kMaxPictureSide, false otherwise.
 bool ImageHeaderAcceptable(const ImageHeader &header);
 
 #endif

@@ -5,12 +5,16 @@
 #include "resources/resource_ids.h"
 #include "search/cache_name.h"
 #include "search/image_header.h"
+#include "search/picture_decode.h"
 #include "search/picture_fit.h"
 #include "search/stored_picture.h"
 #include "ui/picture_box.h"
+#include "state/save_recipe.h"
 #include "ui/text.h"
 
 #include <gdiplus.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -94,6 +98,97 @@ void ShowLoaderMessage(const std::wstring &text) {
     MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
+// The messages about pictures that were read but cannot be shown, as the program's others.
+void ShowRefusalMessage(const std::wstring &text) {
+    MessageBoxW(nullptr, text.c_str(), kMessageCaption, MB_OK);
+}
+
+// Pictures of up to this many pixels are decoded whole by GDI+, as they always were (a few
+// megabytes); larger JPEG, PNG and TIFF pictures are read reduced (picture_decode.h).
+constexpr uint64_t kWholeDecodingPixels = 4'000'000;
+// Formats without a reduced decoder (GIF, BMP, icons, unusual TIFF layouts) are decoded whole by
+// GDI+ up to this size.
+constexpr uint64_t kWholeDecodingLimit = 100'000'000;
+
+bool HasReducedDecoder(ImageFormat format) {
+    return format == ImageFormat::Jpeg || format == ImageFormat::Png || format == ImageFormat::Tiff;
+}
+
+// Draws an image (width x height pixels) over white into a new screen bitmap of `size`, with the
+// same GDI+ call for every path, so that the scaling looks the same. Empty when that fails.
+BitmapHolder DrawFitted(Gdiplus::GpImage *image, Gdiplus::REAL width, Gdiplus::REAL height, BitmapSize size) {
+    HDC screen = GetDC(nullptr);
+    BitmapHolder bitmap(CreateCompatibleBitmap(screen, size.width, size.height));
+    ReleaseDC(nullptr, screen);
+    if (bitmap.Get() == nullptr) {
+        return {};
+    }
+    bool drawn = false;
+    {
+        MemoryDc dc(bitmap.Get());
+        if (dc.Get() != nullptr) {
+            RECT all = {0, 0, size.width, size.height};
+            FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            GdiplusGraphics graphics;
+            if (Flat::GdipCreateFromHDC(dc.Get(), &graphics.graphics) == Gdiplus::Ok) {
+                drawn =
+                    Flat::GdipDrawImageRectRect(graphics.graphics, image, 0, 0, static_cast<Gdiplus::REAL>(size.width),
+                                                static_cast<Gdiplus::REAL>(size.height), 0, 0, width, height,
+                                                Gdiplus::UnitPixel, nullptr, nullptr, nullptr) == Gdiplus::Ok;
+            }
+        }
+    }
+    if (!drawn) {
+        return {};
+    }
+    return bitmap;
+}
+
+// The outcome of the reduced decoding: a bitmap, a refusal already shown, or a picture left to GDI+.
+enum class ReducedOutcome { Shown, Refused, LeftToGdiplus };
+
+ReducedOutcome LoadReduced(const std::wstring &path, const ImageHeader &header, int32_t width, int32_t height,
+                           bool keepAspect, BitmapHolder &result) {
+    const bool swap = OrientationSwapsSides(header.orientation);
+    const double uprightWidth = static_cast<double>(swap ? header.height : header.width);
+    const double uprightHeight = static_cast<double>(swap ? header.width : header.height);
+    const std::optional<BitmapSize> size = FitPicture(uprightWidth, uprightHeight, width, height, keepAspect);
+    if (!size) {
+        return ReducedOutcome::Refused; // nothing to draw, without a message
+    }
+    std::FILE *file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) {
+        ShowLoaderMessage(UnreadablePictureMessage(path));
+        return ReducedOutcome::Refused;
+    }
+    ReducedPicture picture =
+        DecodeReducedPicture(file, header, static_cast<uint32_t>(size->width), static_cast<uint32_t>(size->height));
+    std::fclose(file);
+    switch (picture.status) {
+    case DecodeStatus::Ok:
+        break;
+    case DecodeStatus::Unsupported:
+        return ReducedOutcome::LeftToGdiplus;
+    case DecodeStatus::TooLarge:
+        ShowRefusalMessage(TooLargePictureMessage(path, header.width, header.height));
+        return ReducedOutcome::Refused;
+    case DecodeStatus::Damaged:
+        ShowRefusalMessage(DamagedPictureMessage(path));
+        return ReducedOutcome::Refused;
+    }
+    Gdiplus::GpBitmap *bitmap = nullptr;
+    if (Flat::GdipCreateBitmapFromScan0(static_cast<INT>(picture.width), static_cast<INT>(picture.height),
+                                        static_cast<INT>(picture.width * 4), PixelFormat32bppRGB,
+                                        reinterpret_cast<BYTE *>(picture.pixels.data()), &bitmap) != Gdiplus::Ok) {
+        return ReducedOutcome::Refused;
+    }
+    GdiplusImage image;
+    image.image = bitmap;
+    result = DrawFitted(image.image, static_cast<Gdiplus::REAL>(picture.width),
+                        static_cast<Gdiplus::REAL>(picture.height), *size);
+    return ReducedOutcome::Shown;
+}
+
 // Reads the image's header from the file. Unreadable files give an unrecognised header with
 // `readable` false.
 ImageHeader ReadHeaderOf(const std::wstring &path, bool &readable) {
@@ -166,6 +261,15 @@ std::wstring UnreadablePictureMessage(const std::wstring &path) {
     return L"[GraphicLoadImageFileToBitmap] [GdipLoadImagefromFile] read error on <" + path + L">";
 }
 
+std::wstring TooLargePictureMessage(const std::wstring &path, uint64_t width, uint64_t height) {
+    return L"No se puede mostrar la imagen <" + path + L">: es demasiado grande (" + std::to_wstring(width) + L" x " +
+           std::to_wstring(height) + L" p\u00EDxeles).";
+}
+
+std::wstring DamagedPictureMessage(const std::wstring &path) {
+    return L"No se puede mostrar la imagen <" + path + L">: el fichero est\u00E1 da\u00F1ado o incompleto.";
+}
+
 bool PictureFileExists(const std::wstring &path) {
     if (path.empty() || path.find_first_of(L"?*") != std::wstring::npos || path.back() == L':') {
         return false;
@@ -187,10 +291,27 @@ BitmapHolder GraphicLoadImageFileToBitmap(const std::wstring &path, int32_t widt
         ShowLoaderMessage(MissingPictureMessage(path));
         return {};
     }
-    // Some decoders fill the whole image when it is loaded: refuse enormous ones beforehand.
+    // The header says what the file is and how large; enormous pictures are refused before any
+    // decoder sees them.
     bool readable = false;
-    if (!ImageHeaderAcceptable(ReadHeaderOf(path, readable)) || !readable) {
+    const ImageHeader header = ReadHeaderOf(path, readable);
+    if (!readable || (header.format != ImageFormat::Unknown && !header.sizeKnown)) {
         ShowLoaderMessage(UnreadablePictureMessage(path));
+        return {};
+    }
+    if (!ImageHeaderAcceptable(header)) {
+        ShowRefusalMessage(TooLargePictureMessage(path, header.width, header.height));
+        return {};
+    }
+    const uint64_t pixels = header.width * header.height;
+    if (HasReducedDecoder(header.format) && (pixels > kWholeDecodingPixels || header.orientation != 1)) {
+        BitmapHolder reduced;
+        if (LoadReduced(path, header, width, height, keepAspect, reduced) != ReducedOutcome::LeftToGdiplus) {
+            return reduced;
+        }
+    }
+    if (pixels > kWholeDecodingLimit) {
+        ShowRefusalMessage(TooLargePictureMessage(path, header.width, header.height));
         return {};
     }
     GdiplusImage image;
@@ -204,34 +325,10 @@ BitmapHolder GraphicLoadImageFileToBitmap(const std::wstring &path, int32_t widt
         return {};
     }
     const std::optional<BitmapSize> size = FitPicture(imageWidth, imageHeight, width, height, keepAspect);
-    if (!size || static_cast<uint64_t>(size->width) * static_cast<uint64_t>(size->height) > kMaxPicturePixels) {
+    if (!size || static_cast<uint64_t>(size->width) * static_cast<uint64_t>(size->height) > kWholeDecodingLimit) {
         return {};
     }
-    HDC screen = GetDC(nullptr);
-    BitmapHolder bitmap(CreateCompatibleBitmap(screen, size->width, size->height));
-    ReleaseDC(nullptr, screen);
-    if (bitmap.Get() == nullptr) {
-        return {};
-    }
-    bool drawn = false;
-    {
-        MemoryDc dc(bitmap.Get());
-        if (dc.Get() != nullptr) {
-            RECT all = {0, 0, size->width, size->height};
-            FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            GdiplusGraphics graphics;
-            if (Flat::GdipCreateFromHDC(dc.Get(), &graphics.graphics) == Gdiplus::Ok) {
-                drawn = Flat::GdipDrawImageRectRect(
-                            graphics.graphics, image.image, 0, 0, static_cast<Gdiplus::REAL>(size->width),
-                            static_cast<Gdiplus::REAL>(size->height), 0, 0, imageWidth, imageHeight, Gdiplus::UnitPixel,
-                            nullptr, nullptr, nullptr) == Gdiplus::Ok;
-            }
-        }
-    }
-    if (!drawn) {
-        return {};
-    }
-    return bitmap;
+    return DrawFitted(image.image, imageWidth, imageHeight, *size);
 }
 
 BitmapHolder LoadPictureBitmap(const std::wstring &path) {
@@ -255,6 +352,14 @@ void ShowRecipePicture(int64_t key) {
 }
 
 void ShowStoredPicture(const StoredPicture &picture) {
+    if (!picture.hasPicture) {
+        // A recipe saved without a picture: an empty box, nothing written, nothing to say.
+        HWND box = MainWindow != nullptr ? GetDlgItem(MainWindow, IDC_PICTURE_BOX) : nullptr;
+        PictureBoxClear(box, kBackgroundColour);
+        displayedPicture = BitmapHolder();
+        PictureBoxRedraw(box);
+        return;
+    }
     const std::wstring path = PictureCacheFilePath(picture.key, picture.extension);
     RemoveCacheFile(path);
     WriteCacheFile(path, picture);

@@ -939,6 +939,8 @@ std::optional<ProgramMemory> MemoryOf(const AppProcess &app) {
     ProgramMemory memory;
     memory.workingSet = counters.WorkingSetSize;
     memory.privateBytes = counters.PagefileUsage;
+    memory.peakWorkingSet = counters.PeakWorkingSetSize;
+    memory.peakPrivateBytes = counters.PeakPagefileUsage;
     return memory;
 }
 

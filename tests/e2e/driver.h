@@ -228,6 +228,8 @@ std::optional<unsigned> HandleHighWater(AppProcess &app, HandleProbeKind kind, D
 struct ProgramMemory {
     size_t workingSet = 0;
     size_t privateBytes = 0;
+    size_t peakWorkingSet = 0; // the highest since the program started
+    size_t peakPrivateBytes = 0;
 };
 std::optional<ProgramMemory> MemoryOf(const AppProcess &app);
 

@@ -1,6 +1,7 @@
 // The check that the image header fuzz target runs on every input, shared with the unit test that
-// replays the committed inputs: the reader must give the same answer twice, and a recognised
-// header must not be let through without a known size. Empty when the input passes.
+// replays the committed inputs: the reader must give the same answer twice, a recognised header
+// must not be let through without a known size, and the orientation is one of the eight. Empty
+// when the input passes.
 #ifndef GUISLA_TESTS_FUZZ_IMAGE_HEADER_CHECK_H
 #define GUISLA_TESTS_FUZZ_IMAGE_HEADER_CHECK_H
 
@@ -26,12 +27,16 @@ inline std::string CheckImageHeaderInput(const uint8_t *data, size_t size) {
     const ImageHeader first = ReadImageHeader(read);
     const ImageHeader second = ReadImageHeader(read);
     const bool same = first.format == second.format && first.sizeKnown == second.sizeKnown &&
-                      first.width == second.width && first.height == second.height;
+                      first.width == second.width && first.height == second.height &&
+                      first.orientation == second.orientation;
     if (!same) {
         return "two answers";
     }
     const bool consistent = (first.format != ImageFormat::Unknown || !first.sizeKnown) &&
                             (first.format == ImageFormat::Unknown || first.sizeKnown || !ImageHeaderAcceptable(first));
+    if (first.orientation < 1 || first.orientation > 8) {
+        return "orientation out of range";
+    }
     return consistent ? "" : "inconsistent answer";
 }
 

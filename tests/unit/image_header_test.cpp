@@ -3,6 +3,7 @@
 #include "search/image_header.h"
 
 #include "../fuzz/image_header_check.h"
+#include "handmade_jpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -240,10 +241,10 @@ TEST(ImageHeader, CutShortOrMalformedHeadersHaveNoSize) {
 }
 
 TEST(ImageHeader, EnormousDeclaredSizesAreRefused) {
-    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(20000, 20000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(60000, 60000))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(0xFFFFFFFF, 0xFFFFFFFF))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(200000000, 1))));
-    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(BmpInfo(20000, -20000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(BmpInfo(30000, -30000))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(BmpInfo(1, static_cast<int32_t>(0x80000000u)))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Jpeg(65535, 65535))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Gif(65535, 65535, 0, 0, 1, 1)))); // the screen
@@ -251,9 +252,35 @@ TEST(ImageHeader, EnormousDeclaredSizesAreRefused) {
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Tiff(false, 0xFFFFFFFF, 4, 0xFFFFFFFF))));
     EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Icon({Png(8, 8), Png(30000, 30000)}, {{8, 8}, {0, 0}}))));
     // The bound itself is accepted; one pixel more is not.
-    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Png(10000, 10000))));
-    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(10000, 10001))));
+    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Png(20000, 20000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(20000, 20001))));
+    EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Png(131072, 3000))));
+    EXPECT_FALSE(ImageHeaderAcceptable(HeaderOf(Png(131073, 1))));
     EXPECT_TRUE(ImageHeaderAcceptable(HeaderOf(Jpeg(4000, 3000))));
+}
+
+TEST(ImageHeader, OrientationOnlyFromAWellFormedExifTag) {
+    const Bytes plain = Jpeg(400, 300);
+    EXPECT_EQ(HeaderOf(plain).orientation, 1);
+    EXPECT_EQ(HeaderOf(WithExifOrientation(plain, 8, true)).orientation, 8);
+    EXPECT_EQ(HeaderOf(WithExifOrientation(plain, 9)).orientation, 1); // out of range
+    EXPECT_EQ(HeaderOf(WithExifOrientation(plain, 0)).orientation, 1);
+    // Only the first EXIF block counts.
+    EXPECT_EQ(HeaderOf(WithExifOrientation(WithExifOrientation(plain, 3), 6)).orientation, 6);
+    // Offsets: the EXIF block at 6, its TIFF header at 12, the directory at 20, the orientation
+    // entry (the second) at 34.
+    Bytes wrongType = WithExifOrientation(plain, 6); // the tag as a LONG is not read
+    ASSERT_EQ(wrongType[34], 0x12);
+    wrongType[36] = 4;
+    EXPECT_EQ(HeaderOf(wrongType).orientation, 1);
+    Bytes farDirectory = WithExifOrientation(plain, 6); // a directory beyond the block
+    farDirectory[16] = 0x7F;
+    EXPECT_EQ(HeaderOf(farDirectory).orientation, 1);
+    Bytes cut = WithExifOrientation(plain, 6); // more entries claimed than the block holds, no orientation
+    cut[20] = 40;
+    cut[34] = 0;
+    EXPECT_EQ(HeaderOf(cut).orientation, 1);
+    EXPECT_EQ(HeaderOf(cut).width, 400u);
 }
 
 TEST(ImageHeader, LongWalksEndAtTheFileEnd) {

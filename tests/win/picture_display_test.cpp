@@ -15,6 +15,7 @@
 #include "ui/gdi.h"
 #include "ui/picture_box.h"
 #include "ui/text.h"
+#include "../unit/handmade_jpeg.h"
 #include "picture_test_support.h"
 #include "win_test_support.h"
 
@@ -114,6 +115,54 @@ TEST_F(PictureDisplay, FittedSizesOfTheTableInEveryFormat) {
     }
 }
 
+TEST_F(PictureDisplay, LargeAndTurnedPicturesShowFittedAndUpright) {
+    // Above the size decoded whole: a phone's 200 MP photo, and PNG and TIFF pictures.
+    const std::wstring photo = File(L"phone.jpg");
+    WriteBytes(photo, UniformGreyJpeg(16320, 12240, 200));
+    const std::wstring png = File(L"large.png");
+    ASSERT_TRUE(SaveSolidImage(png, 2600, 1600, kPng, kArgbRed));
+    const std::wstring tiff = File(L"large.tif");
+    ASSERT_TRUE(SaveSolidImage(tiff, 1600, 2600, kTiff, kArgbBlue));
+    const struct {
+        std::wstring path;
+        int w, h;
+        COLORREF colour;
+    } large[] = {{photo, 327, 245, RGB(200, 200, 200)}, {png, 327, 201, kRed}, {tiff, 218, 355, kBlue}};
+    for (const auto &c : large) {
+        SCOPED_TRACE(c.path);
+        BitmapHolder bitmap;
+        EXPECT_TRUE(RunCatchingMessageBoxes([&] { bitmap = LoadPictureBitmap(c.path); }).empty());
+        const SIZE size = BitmapSizeOf(bitmap.Get());
+        EXPECT_EQ(size.cx, c.w);
+        EXPECT_EQ(size.cy, c.h);
+        EXPECT_TRUE(ColourNear(BitmapPixel(bitmap.Get(), 1, 1), c.colour, 4));
+        EXPECT_TRUE(ColourNear(BitmapPixel(bitmap.Get(), c.w - 2, c.h - 2), c.colour, 4));
+    }
+    // A portrait photo stored sideways (400 x 300, red top left, blue bottom left): with
+    // orientation 6 it stands 300 x 400, fitted 266 x 355, its stored bottom left now top left.
+    const PixelSource quarters = [](int x, int y) -> uint32_t {
+        return y < 150 ? (x < 200 ? kArgbRed : 0xFF00FF00) : (x < 200 ? kArgbBlue : 0xFFFFFF00);
+    };
+    const std::wstring sideways = File(L"sideways.jpg");
+    ASSERT_TRUE(SaveTestImage(sideways, 400, 300, kJpeg, quarters));
+    const std::wstring turned = File(L"turned.jpg");
+    WriteBytes(turned, WithExifOrientation(ReadBytes(sideways), 6));
+    BitmapHolder asStored;
+    BitmapHolder upright;
+    EXPECT_TRUE(RunCatchingMessageBoxes([&] {
+                    asStored = LoadPictureBitmap(sideways);
+                    upright = LoadPictureBitmap(turned);
+                }).empty());
+    EXPECT_EQ(BitmapSizeOf(asStored.Get()).cx, 327);
+    EXPECT_EQ(BitmapSizeOf(asStored.Get()).cy, 245);
+    EXPECT_TRUE(ColourNear(BitmapPixel(asStored.Get(), 5, 5), kRed));
+    ASSERT_EQ(BitmapSizeOf(upright.Get()).cx, 266);
+    ASSERT_EQ(BitmapSizeOf(upright.Get()).cy, 355);
+    EXPECT_TRUE(ColourNear(BitmapPixel(upright.Get(), 5, 5), kBlue));
+    EXPECT_TRUE(ColourNear(BitmapPixel(upright.Get(), 260, 5), kRed));
+    EXPECT_TRUE(ColourNear(BitmapPixel(upright.Get(), 5, 349), RGB(255, 255, 0)));
+}
+
 TEST_F(PictureDisplay, HeaderSizesAgreeWithTheImageLibrary) {
     // The header reader that guards against decoding bombs reads the same sizes as GDI+.
     const wchar_t *formats[] = {kJpeg, kPng, kGif, kBmp, kTiff};
@@ -205,7 +254,7 @@ TEST_F(PictureDisplay, MissingFilesGiveTheMissingFileMessage) {
     });
 }
 
-TEST_F(PictureDisplay, UndecodableFilesAndBombsGiveTheReadErrorMessage) {
+TEST_F(PictureDisplay, UndecodableDamagedAndTooLargeFilesSaySo) {
     struct Case {
         std::wstring name;
         std::vector<uint8_t> bytes;
@@ -218,18 +267,23 @@ TEST_F(PictureDisplay, UndecodableFilesAndBombsGiveTheReadErrorMessage) {
         truncatedPng.resize(40);
     }
     std::vector<uint8_t> hugePng = truncatedPng;
-    hugePng[16] = 0x00; // IHDR width 0x00C35000 and height 0x00C35000 (800000 x 800000)
+    hugePng[16] = 0x00; // IHDR width 0x00C35000 and height 0x00C35000 (12800000 x 12800000)
     hugePng[17] = 0xC3;
     hugePng[18] = 0x50;
     hugePng[19] = 0x00;
     std::copy_n(hugePng.begin() + 16, 4, hugePng.begin() + 20);
     const std::string text = "Tortilla de patatas: huevos, patatas, aceite y sal.";
+    // A large photo cut short in its picture data.
+    std::vector<uint8_t> cutJpeg = UniformGreyJpeg(4000, 3000, 200);
+    cutJpeg.resize(cutJpeg.size() / 2);
     const Case cases[] = {
         {L"recipe.jpg", std::vector<uint8_t>(text.begin(), text.end())},
         {L"empty.png", {}},
         {L"cut.png", truncatedPng},
         {L"bomb.bmp", BmpBomb(20000, 20000)},
         {L"bomb.png", hugePng},
+        {L"bomb.jpg", UniformGreyJpeg(60000, 60000, 128, false)},
+        {L"cut.jpg", cutJpeg},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -240,9 +294,22 @@ TEST_F(PictureDisplay, UndecodableFilesAndBombsGiveTheReadErrorMessage) {
             RunCatchingMessageBoxes([&] { bitmap = GraphicLoadImageFileToBitmap(path, 327, 355, true); });
         EXPECT_EQ(bitmap.Get(), nullptr);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text,
-                  L"[GraphicLoadImageFileToBitmap] [GdipLoadImagefromFile] read error on <" + path + L">");
-        EXPECT_NE(boxes[0].caption, L"Programador");
+        if (c.name.rfind(L"bomb", 0) == 0) {
+            const std::wstring size = c.name == L"bomb.bmp"   ? L"20000 x 20000"
+                                      : c.name == L"bomb.png" ? L"12800000 x 12800000"
+                                                              : L"60000 x 60000";
+            EXPECT_EQ(boxes[0].text, L"No se puede mostrar la imagen <" + path + L">: es demasiado grande (" + size +
+                                         L" p\u00EDxeles).");
+            EXPECT_EQ(boxes[0].caption, L"Programador");
+        } else if (c.name == L"cut.jpg") {
+            EXPECT_EQ(boxes[0].text,
+                      L"No se puede mostrar la imagen <" + path + L">: el fichero est\u00E1 da\u00F1ado o incompleto.");
+            EXPECT_EQ(boxes[0].caption, L"Programador");
+        } else {
+            EXPECT_EQ(boxes[0].text,
+                      L"[GraphicLoadImageFileToBitmap] [GdipLoadImagefromFile] read error on <" + path + L">");
+            EXPECT_NE(boxes[0].caption, L"Programador");
+        }
     }
     // keepAspect with a box side of 0 returns nothing, without a message, before looking at the file.
     const auto boxes = RunCatchingMessageBoxes([&] {
@@ -381,14 +448,21 @@ TEST_F(RecipePicture, StoredPictureIsShownAndTheCacheFileDeleted) {
     });
 }
 
-TEST_F(RecipePicture, RecipeWithoutPictureGivesTheReadErrorOnANameEndingInADot) {
-    Add(1, "", ""); // no picture: neither value is stored
+TEST_F(RecipePicture, RecipeWithoutPictureClearsTheBoxSilently) {
+    const std::wstring source = File(L"source.png");
+    ASSERT_TRUE(SaveSolidImage(source, 80, 60, kPng, kArgbRed));
+    Add(1, AsString(ReadBytes(source)), "png");
+    Add(2, "", ""); // no picture: neither value is stored
     WithCache([&] {
-        const auto boxes = RunCatchingMessageBoxes([] { ShowRecipePicture(1); });
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, L"[GraphicLoadImageFileToBitmap] [GdipLoadImagefromFile] read error on <" +
-                                     cacheFolder_ + L"image_1.>");
-        EXPECT_TRUE(CacheFiles().empty());
+        EXPECT_TRUE(RunCatchingMessageBoxes([] { ShowRecipePicture(1); }).empty());
+        ASSERT_NE(DisplayedPictureBitmap(), nullptr);
+        // Watch the folder while the second recipe is shown: no file appears in it, not even briefly.
+        HANDLE watch = FindFirstChangeNotificationW(cacheFolder_.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+        ASSERT_NE(watch, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(RunCatchingMessageBoxes([] { ShowRecipePicture(2); }).empty());
+        EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        FindCloseChangeNotification(watch);
+        EXPECT_EQ(DisplayedPictureBitmap(), nullptr);
         ExpectBoxCleared();
     });
 }

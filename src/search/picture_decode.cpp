@@ -1,0 +1,483 @@
+// Reduced, upright decoding of JPEG, PNG and TIFF pictures.
+//
+// The libraries report fatal errors by longjmp (libjpeg, libpng): the functions that call them
+// keep no object with a destructor alive between their setjmp and the library calls; everything
+// that must be released is owned by the caller's frame.
+#include "search/picture_decode.h"
+
+#include <csetjmp>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include <jerror.h>
+#include <png.h>
+#include <tiffio.h>
+
+namespace {
+
+// Sums source pixels into blocks of factorX x factorY pixels (the last ones may be smaller), in
+// any order of rows (an interlaced PNG comes in seven passes). With at most kMaxPicturePixels
+// pixels and a fitted side of at least the box's, a block holds far fewer than 2^32 / 255 pixels.
+class ReducingCanvas {
+public:
+    ReducingCanvas(uint32_t width, uint32_t height, uint32_t factorX, uint32_t factorY)
+        : width_((width + factorX - 1) / factorX), height_((height + factorY - 1) / factorY), factorY_(factorY),
+          sums_(static_cast<size_t>(width_) * height_ * 4), column_(width) {
+        for (uint32_t x = 0; x < width; ++x) {
+            column_[x] = x / factorX;
+        }
+    }
+
+    // Adds `count` pixels of source row y, the k-th at column x0 + k * step; `rgb` holds 3 bytes a
+    // pixel (R, G, B), or 4 with alpha, which is laid over white.
+    void AddRow(uint32_t y, uint32_t x0, uint32_t step, const uint8_t *samples, uint32_t count, bool alpha) {
+        uint32_t *row = sums_.data() + static_cast<size_t>(y / factorY_) * width_ * 4;
+        const size_t channels = alpha ? 4 : 3;
+        for (uint32_t k = 0, x = x0; k < count; ++k, x += step) {
+            const uint8_t *p = samples + k * channels;
+            uint32_t *cell = row + static_cast<size_t>(column_[x]) * 4;
+            if (alpha) {
+                const uint32_t a = p[3];
+                const uint32_t white = 255 * (255 - a);
+                cell[0] += (p[0] * a + white + 127) / 255;
+                cell[1] += (p[1] * a + white + 127) / 255;
+                cell[2] += (p[2] * a + white + 127) / 255;
+            } else {
+                cell[0] += p[0];
+                cell[1] += p[1];
+                cell[2] += p[2];
+            }
+            cell[3] += 1;
+        }
+    }
+
+    // The blocks' mean colours, turned upright by `orientation` (image_header.h).
+    void Finish(int orientation, ReducedPicture &out) const {
+        const bool swap = OrientationSwapsSides(orientation);
+        out.width = swap ? height_ : width_;
+        out.height = swap ? width_ : height_;
+        out.pixels.assign(static_cast<size_t>(width_) * height_, 0xFFFFFFFFu);
+        const uint32_t w = width_;
+        const uint32_t h = height_;
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t *cell = sums_.data() + (static_cast<size_t>(y) * w + x) * 4;
+                if (cell[3] == 0) {
+                    continue; // rows a damaged file never delivered stay white
+                }
+                const uint32_t half = cell[3] / 2;
+                const uint32_t r = (cell[0] + half) / cell[3];
+                const uint32_t g = (cell[1] + half) / cell[3];
+                const uint32_t b = (cell[2] + half) / cell[3];
+                uint32_t u = x;
+                uint32_t v = y;
+                switch (orientation) {
+                case 2:
+                    u = w - 1 - x;
+                    break;
+                case 3:
+                    u = w - 1 - x;
+                    v = h - 1 - y;
+                    break;
+                case 4:
+                    v = h - 1 - y;
+                    break;
+                case 5:
+                    u = y;
+                    v = x;
+                    break;
+                case 6:
+                    u = h - 1 - y;
+                    v = x;
+                    break;
+                case 7:
+                    u = h - 1 - y;
+                    v = w - 1 - x;
+                    break;
+                case 8:
+                    u = y;
+                    v = w - 1 - x;
+                    break;
+                default:
+                    break;
+                }
+                out.pixels[static_cast<size_t>(v) * out.width + u] = 0xFF000000u | (r << 16) | (g << 8) | b;
+            }
+        }
+    }
+
+private:
+    uint32_t width_;
+    uint32_t height_;
+    uint32_t factorY_;
+    std::vector<uint32_t> sums_;   // R, G, B, count per block
+    std::vector<uint32_t> column_; // block column of each source column
+};
+
+// The stored-orientation target for an upright fitted size.
+void StoredTarget(const ImageHeader &header, uint32_t fittedWidth, uint32_t fittedHeight, uint32_t &targetWidth,
+                  uint32_t &targetHeight) {
+    const bool swap = OrientationSwapsSides(header.orientation);
+    targetWidth = swap ? fittedHeight : fittedWidth;
+    targetHeight = swap ? fittedWidth : fittedHeight;
+}
+
+// ---- JPEG ----
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    DecodeStatus status;
+};
+
+[[noreturn]] void JpegErrorExit(j_common_ptr cinfo) {
+    auto *error = reinterpret_cast<JpegError *>(cinfo->err);
+    error->status = cinfo->err->msg_code == JERR_NO_BACKING_STORE ? DecodeStatus::TooLarge : DecodeStatus::Damaged;
+    std::longjmp(error->jump, 1);
+}
+
+void JpegMessage(j_common_ptr cinfo, int level) {
+    // A file cut short is damaged; other warnings (stray bytes before a marker) are shown as
+    // other viewers show them.
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
+        auto *error = reinterpret_cast<JpegError *>(cinfo->err);
+        error->status = DecodeStatus::Damaged;
+        std::longjmp(error->jump, 1);
+    }
+}
+
+// Everything the JPEG decoding needs that outlives a longjmp.
+struct JpegWork {
+    jpeg_decompress_struct cinfo;
+    JpegError error;
+    std::vector<uint8_t> row;
+    ReducingCanvas *canvas = nullptr;
+};
+
+DecodeStatus DecodeJpeg(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight, JpegWork &work,
+                        std::vector<ReducingCanvas> &canvasHolder) {
+    jpeg_decompress_struct &cinfo = work.cinfo;
+    cinfo.err = jpeg_std_error(&work.error.manager);
+    work.error.manager.error_exit = JpegErrorExit;
+    work.error.manager.emit_message = JpegMessage;
+    work.error.status = DecodeStatus::Ok;
+    if (setjmp(work.error.jump) != 0) {
+        jpeg_destroy_decompress(&cinfo);
+        return work.error.status;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = static_cast<long>(kDecoderMemoryLimit);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    if (!ImageHeaderAcceptable({ImageFormat::Jpeg, true, cinfo.image_width, cinfo.image_height})) {
+        jpeg_destroy_decompress(&cinfo);
+        return DecodeStatus::TooLarge; // the frame header disagrees with the first one read
+    }
+    const uint32_t fx = ReductionFactor(cinfo.image_width, targetWidth);
+    const uint32_t fy = ReductionFactor(cinfo.image_height, targetHeight);
+    const uint32_t both = fx < fy ? fx : fy;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = both >= 8 ? 8 : both >= 4 ? 4 : both >= 2 ? 2 : 1;
+    cinfo.out_color_space = JCS_RGB; // grey and CMYK/YCCK pictures become RGB too
+    cinfo.dct_method = JDCT_ISLOW;
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        cinfo.out_color_space = JCS_CMYK;
+    }
+    jpeg_calc_output_dimensions(&cinfo);
+    canvasHolder.emplace_back(cinfo.output_width, cinfo.output_height, ReductionFactor(cinfo.output_width, targetWidth),
+                              ReductionFactor(cinfo.output_height, targetHeight));
+    work.canvas = &canvasHolder.back();
+    const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+    work.row.resize(static_cast<size_t>(cinfo.output_width) * (cmyk ? 4 : 3));
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const uint32_t y = cinfo.output_scanline;
+        JSAMPROW rows[1] = {work.row.data()};
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        if (cmyk) {
+            // Adobe's CMYK JPEGs store inverted ink: the colour is the product of the values.
+            uint8_t *p = work.row.data();
+            for (uint32_t x = 0; x < cinfo.output_width; ++x) {
+                const uint32_t k = p[x * 4 + 3];
+                p[x * 3 + 0] = static_cast<uint8_t>(p[x * 4 + 0] * k / 255);
+                p[x * 3 + 1] = static_cast<uint8_t>(p[x * 4 + 1] * k / 255);
+                p[x * 3 + 2] = static_cast<uint8_t>(p[x * 4 + 2] * k / 255);
+            }
+        }
+        work.canvas->AddRow(y, 0, 1, work.row.data(), cinfo.output_width, false);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return DecodeStatus::Ok;
+}
+
+// ---- PNG ----
+
+struct PngWork {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<uint8_t> row;
+    std::vector<ReducingCanvas> canvas;
+};
+
+void PngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+DecodeStatus DecodePng(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight, PngWork &work) {
+    work.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+    if (work.png == nullptr) {
+        return DecodeStatus::TooLarge;
+    }
+    work.info = png_create_info_struct(work.png);
+    if (work.info == nullptr) {
+        return DecodeStatus::TooLarge;
+    }
+    if (setjmp(png_jmpbuf(work.png)) != 0) {
+        return DecodeStatus::Damaged;
+    }
+    png_init_io(work.png, file);
+    png_set_user_limits(work.png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_read_info(work.png, work.info);
+    const png_uint_32 width = png_get_image_width(work.png, work.info);
+    const png_uint_32 height = png_get_image_height(work.png, work.info);
+    if (!ImageHeaderAcceptable({ImageFormat::Png, true, width, height})) {
+        return DecodeStatus::TooLarge;
+    }
+    png_set_expand(work.png);
+    png_set_strip_16(work.png);
+    png_set_gray_to_rgb(work.png);
+    png_read_update_info(work.png, work.info);
+    const bool alpha = png_get_channels(work.png, work.info) == 4;
+    work.row.resize(png_get_rowbytes(work.png, work.info));
+    work.canvas.emplace_back(width, height, ReductionFactor(width, targetWidth), ReductionFactor(height, targetHeight));
+    ReducingCanvas &canvas = work.canvas.back();
+    if (png_get_interlace_type(work.png, work.info) == PNG_INTERLACE_ADAM7) {
+        // Without interlace handling each pass comes as its own small picture, placed here.
+        for (int pass = 0; pass < 7; ++pass) {
+            const png_uint_32 columns = PNG_PASS_COLS(width, pass);
+            const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+            if (columns == 0 || rows == 0) {
+                continue;
+            }
+            for (png_uint_32 r = 0; r < rows; ++r) {
+                png_read_row(work.png, work.row.data(), nullptr);
+                canvas.AddRow(PNG_ROW_FROM_PASS_ROW(r, pass), PNG_COL_FROM_PASS_COL(0, pass), PNG_PASS_COL_OFFSET(pass),
+                              work.row.data(), columns, alpha);
+            }
+        }
+    } else {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(work.png, work.row.data(), nullptr);
+            canvas.AddRow(y, 0, 1, work.row.data(), width, alpha);
+        }
+    }
+    png_read_end(work.png, nullptr);
+    return DecodeStatus::Ok;
+}
+
+// ---- TIFF ----
+
+tmsize_t TiffRead(thandle_t handle, void *buffer, tmsize_t size) {
+    return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<size_t>(size), static_cast<std::FILE *>(handle)));
+}
+
+tmsize_t TiffWrite(thandle_t, void *, tmsize_t) {
+    return 0;
+}
+
+int64_t Tell(std::FILE *file) {
+#ifdef _WIN32
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
+int Seek(std::FILE *file, int64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(file, offset, whence);
+#else
+    return fseeko(file, static_cast<off_t>(offset), whence);
+#endif
+}
+
+toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
+    auto *file = static_cast<std::FILE *>(handle);
+    if (Seek(file, static_cast<int64_t>(offset), whence) != 0) {
+        return static_cast<toff_t>(-1);
+    }
+    return static_cast<toff_t>(Tell(file));
+}
+
+int TiffClose(thandle_t) {
+    return 0;
+}
+
+toff_t TiffSize(thandle_t handle) {
+    auto *file = static_cast<std::FILE *>(handle);
+    const int64_t here = Tell(file);
+    Seek(file, 0, SEEK_END);
+    const int64_t end = Tell(file);
+    Seek(file, here, SEEK_SET);
+    return static_cast<toff_t>(end);
+}
+
+int TiffQuiet(TIFF *, void *, const char *, const char *, va_list) {
+    return 1; // handled: nothing is printed
+}
+
+class TiffHandle {
+public:
+    explicit TiffHandle(TIFF *tiff) : tiff_(tiff) {}
+    ~TiffHandle() {
+        if (tiff_ != nullptr) {
+            TIFFClose(tiff_);
+        }
+    }
+    TiffHandle(const TiffHandle &) = delete;
+    TiffHandle &operator=(const TiffHandle &) = delete;
+    TIFF *Get() const { return tiff_; }
+
+private:
+    TIFF *tiff_;
+};
+
+DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight,
+                        std::vector<ReducingCanvas> &canvasHolder) {
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kDecoderMemoryLimit));
+    TIFFOpenOptionsSetErrorHandlerExtR(options, TiffQuiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, TiffQuiet, nullptr);
+    TiffHandle tiff(TIFFClientOpenExt("picture", "rm", file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
+                                      nullptr, nullptr, options));
+    TIFFOpenOptionsFree(options);
+    if (tiff.Get() == nullptr) {
+        return DecodeStatus::Damaged;
+    }
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t photometric = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    if (!TIFFGetField(tiff.Get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tiff.Get(), TIFFTAG_IMAGELENGTH, &height) ||
+        !TIFFGetField(tiff.Get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
+        return DecodeStatus::Damaged;
+    }
+    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_PLANARCONFIG, &planar);
+    if (!ImageHeaderAcceptable({ImageFormat::Tiff, true, width, height})) {
+        return DecodeStatus::TooLarge;
+    }
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    const bool supported =
+        bits == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff.Get()) &&
+        ((photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4)) ||
+         (grey && (samples == 1 || samples == 2)) || (photometric == PHOTOMETRIC_PALETTE && samples == 1));
+    if (!supported) {
+        return DecodeStatus::Unsupported;
+    }
+    uint16_t *red = nullptr;
+    uint16_t *green = nullptr;
+    uint16_t *blue = nullptr;
+    if (photometric == PHOTOMETRIC_PALETTE && !TIFFGetField(tiff.Get(), TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        return DecodeStatus::Damaged;
+    }
+    const bool alpha = samples == 4 || (grey && samples == 2);
+    const tmsize_t lineBytes = TIFFScanlineSize(tiff.Get());
+    if (lineBytes < static_cast<tmsize_t>(width) * samples) {
+        return DecodeStatus::Damaged;
+    }
+    std::vector<uint8_t> line(static_cast<size_t>(lineBytes));
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * 4);
+    canvasHolder.emplace_back(width, height, ReductionFactor(width, targetWidth),
+                              ReductionFactor(height, targetHeight));
+    ReducingCanvas &canvas = canvasHolder.back();
+    for (uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tiff.Get(), line.data(), y, 0) < 0) {
+            return DecodeStatus::Damaged;
+        }
+        const uint8_t *samplesOfRow = line.data();
+        if (photometric != PHOTOMETRIC_RGB) {
+            const size_t out = alpha ? 4 : 3;
+            for (uint32_t x = 0; x < width; ++x) {
+                uint8_t *p = rgb.data() + x * out;
+                const uint8_t value = line[x * samples];
+                if (photometric == PHOTOMETRIC_PALETTE) {
+                    p[0] = static_cast<uint8_t>(red[value] >> 8);
+                    p[1] = static_cast<uint8_t>(green[value] >> 8);
+                    p[2] = static_cast<uint8_t>(blue[value] >> 8);
+                } else {
+                    const uint8_t level = photometric == PHOTOMETRIC_MINISWHITE ? 255 - value : value;
+                    p[0] = p[1] = p[2] = level;
+                    if (alpha) {
+                        p[3] = line[x * samples + 1];
+                    }
+                }
+            }
+            samplesOfRow = rgb.data();
+        }
+        canvas.AddRow(y, 0, 1, samplesOfRow, width, alpha);
+    }
+    return DecodeStatus::Ok;
+}
+
+} // namespace
+
+uint32_t ReductionFactor(uint64_t side, uint32_t target) {
+    if (target == 0 || side <= target) {
+        return 1;
+    }
+    const uint64_t factor = side / target;
+    return factor > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(factor);
+}
+
+ReducedPicture DecodeReducedPicture(std::FILE *file, const ImageHeader &header, uint32_t fittedWidth,
+                                    uint32_t fittedHeight) {
+    ReducedPicture result;
+    if (!header.sizeKnown) {
+        result.status = header.format == ImageFormat::Unknown ? DecodeStatus::Unsupported : DecodeStatus::Damaged;
+        return result;
+    }
+    if (!ImageHeaderAcceptable(header)) {
+        result.status = DecodeStatus::TooLarge;
+        return result;
+    }
+    uint32_t targetWidth = 0;
+    uint32_t targetHeight = 0;
+    StoredTarget(header, fittedWidth, fittedHeight, targetWidth, targetHeight);
+    std::rewind(file);
+    std::vector<ReducingCanvas> canvas; // zero or one, made once the decoder knows the size
+    switch (header.format) {
+    case ImageFormat::Jpeg: {
+        JpegWork work;
+        result.status = DecodeJpeg(file, targetWidth, targetHeight, work, canvas);
+        break;
+    }
+    case ImageFormat::Png: {
+        PngWork work;
+        result.status = DecodePng(file, targetWidth, targetHeight, work);
+        png_destroy_read_struct(&work.png, &work.info, nullptr);
+        canvas = std::move(work.canvas);
+        break;
+    }
+    case ImageFormat::Tiff:
+        result.status = DecodeTiff(file, targetWidth, targetHeight, canvas);
+        break;
+    default:
+        result.status = DecodeStatus::Unsupported;
+        break;
+    }
+    if (result.status == DecodeStatus::Ok && !canvas.empty()) {
+        canvas.back().Finish(header.orientation, result);
+    } else if (result.status == DecodeStatus::Ok) {
+        result.status = DecodeStatus::Damaged;
+    }
+    return result;
+}

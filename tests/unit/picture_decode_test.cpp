@@ -1,0 +1,346 @@
+// The reduced decoding of the picture display on pictures made at test time with the libraries'
+// own encoders (and a handmade 200 MP JPEG): every orientation by the colours of two corners, every
+// format and layout reduced to no less than the fitted size, transparency over white, the bomb,
+// cut-short and corrupt files.
+#include "search/image_header.h"
+#include "search/picture_decode.h"
+
+#include "../fuzz/picture_decode_check.h"
+#include "handmade_jpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Rgba = std::function<uint32_t(uint32_t x, uint32_t y)>; // 0xAARRGGBB
+
+constexpr uint32_t kRed = 0xFFFF0000;
+constexpr uint32_t kGreen = 0xFF00FF00;
+constexpr uint32_t kBlue = 0xFF0000FF;
+constexpr uint32_t kYellow = 0xFFFFFF00;
+
+// Quarters of four colours: red top left, green top right, blue bottom left, yellow bottom right.
+uint32_t Quarters(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+    const bool right = x >= width / 2;
+    const bool bottom = y >= height / 2;
+    return bottom ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
+}
+
+Bytes EncodeJpeg(uint32_t width, uint32_t height, const Rgba &pixel) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(width * 3);
+    while (cinfo.next_scanline < height) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t c = pixel(x, cinfo.next_scanline);
+            row[x * 3] = static_cast<uint8_t>(c >> 16);
+            row[x * 3 + 1] = static_cast<uint8_t>(c >> 8);
+            row[x * 3 + 2] = static_cast<uint8_t>(c);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
+    auto *out = static_cast<Bytes *>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+// colourType: PNG_COLOR_TYPE_RGB, _RGBA or _PALETTE (two entries: red and blue, by the pixel's
+// blue channel).
+Bytes EncodePng(uint32_t width, uint32_t height, int colourType, bool interlaced, const Rgba &pixel) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+    png_set_IHDR(png, info, width, height, 8, colourType, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[2] = {{255, 0, 0}, {0, 0, 255}};
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_set_PLTE(png, info, palette, 2);
+    }
+    png_write_info(png, info);
+    const size_t channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : colourType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+    std::vector<Bytes> rows(height, Bytes(width * channels));
+    std::vector<png_bytep> pointers(height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t c = pixel(x, y);
+            uint8_t *p = rows[y].data() + x * channels;
+            if (channels == 1) {
+                p[0] = (c & 0xFF) != 0 ? 1 : 0;
+            } else {
+                p[0] = static_cast<uint8_t>(c >> 16);
+                p[1] = static_cast<uint8_t>(c >> 8);
+                p[2] = static_cast<uint8_t>(c);
+                if (channels == 4) {
+                    p[3] = static_cast<uint8_t>(c >> 24);
+                }
+            }
+        }
+        pointers[y] = rows[y].data();
+    }
+    png_write_image(png, pointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("guisla-decode-" + std::to_string(reinterpret_cast<uintptr_t>(this) % 1000003));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string File(const std::string &name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// photometric: PHOTOMETRIC_RGB (3 samples), PHOTOMETRIC_MINISBLACK (grey of the green channel).
+Bytes EncodeTiff(const TempFolder &folder, uint32_t width, uint32_t height, uint16_t photometric, uint16_t orientation,
+                 const Rgba &pixel) {
+    const std::string path = folder.File("picture.tif");
+    TIFF *tiff = TIFFOpen(path.c_str(), "w");
+    const uint16_t samples = photometric == PHOTOMETRIC_RGB ? 3 : 1;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, orientation);
+    Bytes row(width * samples);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t c = pixel(x, y);
+            if (samples == 3) {
+                row[x * 3] = static_cast<uint8_t>(c >> 16);
+                row[x * 3 + 1] = static_cast<uint8_t>(c >> 8);
+                row[x * 3 + 2] = static_cast<uint8_t>(c);
+            } else {
+                row[x] = static_cast<uint8_t>(c >> 8);
+            }
+        }
+        TIFFWriteScanline(tiff, row.data(), y, 0);
+    }
+    TIFFClose(tiff);
+    Bytes out;
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    int c = 0;
+    while ((c = std::fgetc(file)) != EOF) {
+        out.push_back(static_cast<uint8_t>(c));
+    }
+    std::fclose(file);
+    return out;
+}
+
+ImageHeader HeaderOf(const Bytes &file) {
+    return ReadImageHeader([&file](uint64_t offset, uint8_t *buffer, size_t count) -> size_t {
+        if (offset >= file.size()) {
+            return 0;
+        }
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, file.size() - offset));
+        std::memcpy(buffer, file.data() + offset, n);
+        return n;
+    });
+}
+
+// Decodes `bytes` through a temporary file, as the display does, for a fitted size.
+ReducedPicture Decode(const Bytes &bytes, uint32_t fittedWidth, uint32_t fittedHeight) {
+    std::FILE *file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    if (file == nullptr) {
+        return {};
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fflush(file);
+    ReducedPicture picture = DecodeReducedPicture(file, HeaderOf(bytes), fittedWidth, fittedHeight);
+    std::fclose(file);
+    return picture;
+}
+
+uint32_t At(const ReducedPicture &picture, uint32_t x, uint32_t y) {
+    return picture.pixels.at(static_cast<size_t>(y) * picture.width + x);
+}
+
+// Whether two colours are within `tolerance` on each channel (JPEG is lossy).
+::testing::AssertionResult Near(uint32_t actual, uint32_t expected, int tolerance = 40) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int a = static_cast<int>((actual >> shift) & 0xFF);
+        const int e = static_cast<int>((expected >> shift) & 0xFF);
+        if (a - e > tolerance || e - a > tolerance) {
+            return ::testing::AssertionFailure() << std::hex << actual << " is not near " << expected;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(PictureDecode, EveryOrientationStandsUpright) {
+    // Stored 64 x 48; the colours of the upright picture's top corners name the stored corners.
+    const Bytes stored = EncodeJpeg(64, 48, [](uint32_t x, uint32_t y) { return Quarters(x, y, 64, 48); });
+    const struct {
+        uint16_t orientation;
+        uint32_t topLeft, topRight;
+    } cases[] = {
+        {1, kRed, kGreen}, {2, kGreen, kRed}, {3, kYellow, kBlue},  {4, kBlue, kYellow},
+        {5, kRed, kBlue},  {6, kBlue, kRed},  {7, kYellow, kGreen}, {8, kGreen, kYellow},
+    };
+    for (const auto &c : cases) {
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << (bigEndian ? " MM" : " II"));
+            const Bytes jpeg = WithExifOrientation(stored, c.orientation, bigEndian);
+            ASSERT_EQ(HeaderOf(jpeg).orientation, c.orientation);
+            const bool swap = c.orientation >= 5;
+            const ReducedPicture picture = Decode(jpeg, swap ? 48 : 64, swap ? 64 : 48);
+            ASSERT_EQ(picture.status, DecodeStatus::Ok);
+            ASSERT_EQ(picture.width, swap ? 48u : 64u);
+            ASSERT_EQ(picture.height, swap ? 64u : 48u);
+            EXPECT_TRUE(Near(At(picture, 2, 2), c.topLeft));
+            EXPECT_TRUE(Near(At(picture, picture.width - 3, 2), c.topRight));
+        }
+    }
+    // TIFF states it in its own tag.
+    TempFolder folder;
+    const Bytes tiff =
+        EncodeTiff(folder, 64, 48, PHOTOMETRIC_RGB, 6, [](uint32_t x, uint32_t y) { return Quarters(x, y, 64, 48); });
+    const ReducedPicture turned = Decode(tiff, 48, 64);
+    ASSERT_EQ(turned.status, DecodeStatus::Ok);
+    ASSERT_EQ(turned.width, 48u);
+    EXPECT_EQ(At(turned, 0, 0), kBlue);
+    EXPECT_EQ(At(turned, 47, 0), kRed);
+}
+
+TEST(PictureDecode, EveryFormatReducedToNoLessThanTheFittedSize) {
+    // 1000 x 700, red on the left and blue on the right; fitted into the box: 327 x 229.
+    const Rgba halves = [](uint32_t x, uint32_t) { return x < 500 ? kRed : kBlue; };
+    const Rgba transparentRight = [](uint32_t x, uint32_t) { return x < 500 ? kRed : 0x000000FFu; };
+    TempFolder folder;
+    const struct {
+        const char *name;
+        Bytes bytes;
+        uint32_t right;
+    } cases[] = {
+        {"jpeg", EncodeJpeg(1000, 700, halves), kBlue},
+        {"png rgb", EncodePng(1000, 700, PNG_COLOR_TYPE_RGB, false, halves), kBlue},
+        {"png interlaced", EncodePng(1000, 700, PNG_COLOR_TYPE_RGB, true, halves), kBlue},
+        {"png palette", EncodePng(1000, 700, PNG_COLOR_TYPE_PALETTE, false, halves), kBlue},
+        {"png transparent", EncodePng(1000, 700, PNG_COLOR_TYPE_RGBA, true, transparentRight), 0xFFFFFFFF},
+        {"tiff rgb", EncodeTiff(folder, 1000, 700, PHOTOMETRIC_RGB, 1, halves), kBlue},
+        {"tiff grey", EncodeTiff(folder, 1000, 700, PHOTOMETRIC_MINISBLACK, 1, halves), 0xFF000000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ReducedPicture picture = Decode(c.bytes, 327, 229);
+        ASSERT_EQ(picture.status, DecodeStatus::Ok);
+        EXPECT_GE(picture.width, 327u);
+        EXPECT_GE(picture.height, 229u);
+        EXPECT_LT(picture.width, 2 * 327u);
+        EXPECT_LT(picture.height, 2 * 229u);
+        const uint32_t left = std::string(c.name) == "tiff grey" ? 0xFF000000 : kRed;
+        EXPECT_TRUE(Near(At(picture, 3, picture.height / 2), left));
+        EXPECT_TRUE(Near(At(picture, picture.width - 3, picture.height - 1), c.right));
+        // The border between the halves falls in the middle, in every pass of an interlaced file.
+        EXPECT_TRUE(Near(At(picture, picture.width / 2 - 2, 0), left));
+        EXPECT_TRUE(Near(At(picture, picture.width / 2 + 2, 0), c.right));
+    }
+}
+
+TEST(PictureDecode, TwoHundredMegapixelJpegIsReducedOnTheWay) {
+    // A phone's 16320 x 12240 picture, fitted into 327 x 245: read at 1/8 and averaged by 6.
+    const Bytes jpeg = UniformGreyJpeg(16320, 12240, 200);
+    EXPECT_LT(jpeg.size(), 1u << 20);
+    const ReducedPicture picture = Decode(jpeg, 327, 245);
+    ASSERT_EQ(picture.status, DecodeStatus::Ok);
+    EXPECT_EQ(picture.width, 340u);
+    EXPECT_EQ(picture.height, 255u);
+    EXPECT_TRUE(Near(At(picture, 0, 0), 0xFFC8C8C8, 2));
+    EXPECT_TRUE(Near(At(picture, 339, 254), 0xFFC8C8C8, 2));
+}
+
+TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
+    // A few hundred bytes declaring 60000 x 60000 pixels: refused from the header.
+    const Bytes bomb = UniformGreyJpeg(60000, 60000, 128, false);
+    EXPECT_LT(bomb.size(), 400u);
+    EXPECT_EQ(Decode(bomb, 327, 327).status, DecodeStatus::TooLarge);
+    // Cut short in the middle of the scan, or in the headers.
+    Bytes cutJpeg = EncodeJpeg(400, 300, [](uint32_t x, uint32_t y) { return Quarters(x, y, 400, 300); });
+    cutJpeg.resize(cutJpeg.size() * 2 / 3);
+    EXPECT_EQ(Decode(cutJpeg, 327, 245).status, DecodeStatus::Damaged);
+    Bytes headerOnly = UniformGreyJpeg(400, 300, 128, false);
+    EXPECT_EQ(Decode(headerOnly, 327, 245).status, DecodeStatus::Damaged);
+    // A PNG whose compressed data is damaged (its checksum no longer matches), and one cut short.
+    const Rgba halves = [](uint32_t x, uint32_t) { return x < 200 ? kRed : kBlue; };
+    Bytes png = EncodePng(400, 300, PNG_COLOR_TYPE_RGB, false, halves);
+    Bytes corruptPng = png;
+    corruptPng[corruptPng.size() - 30] ^= 0x55;
+    EXPECT_EQ(Decode(corruptPng, 327, 245).status, DecodeStatus::Damaged);
+    png.resize(png.size() / 2);
+    EXPECT_EQ(Decode(png, 327, 245).status, DecodeStatus::Damaged);
+    TempFolder folder;
+    Bytes tiff = EncodeTiff(folder, 400, 300, PHOTOMETRIC_RGB, 1, halves);
+    Bytes cutTiff(tiff.begin(), tiff.begin() + 200); // the directory lies at the end
+    EXPECT_EQ(Decode(cutTiff, 327, 245).status, DecodeStatus::Damaged);
+}
+
+// Every committed input of both image fuzz targets (seeds, grown corpora, fault inputs kept),
+// through the decoding target's own check (the sanitizers watch too).
+TEST(PictureDecode, EveryCommittedFuzzInputPassesTheTargetsCheck) {
+    const std::filesystem::path fuzz = (std::filesystem::path(GUISLA_TEST_DATA_DIR) / ".." / "fuzz").lexically_normal();
+    int inputs = 0;
+    for (const auto &folder :
+         {fuzz / "image_corpus", fuzz / "grown" / "image_header_fuzz", fuzz / "grown" / "picture_decode_fuzz"}) {
+        if (!std::filesystem::is_directory(folder)) {
+            continue;
+        }
+        for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(CheckPictureDecodeInput(file.data(), file.size()), "") << entry.path().string();
+            ++inputs;
+        }
+    }
+    EXPECT_GE(inputs, 100);
+}
+
+} // namespace
