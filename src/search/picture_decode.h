@@ -28,9 +28,10 @@ struct ReducedPicture {
     std::vector<uint32_t> pixels;
 };
 
-// The most memory the decoders themselves may take for one picture (a progressive JPEG keeps all
-// its coefficients); beyond it the picture is TooLarge.
-inline constexpr uint64_t kDecoderMemoryLimit = 40ull * 1024 * 1024;
+// The most memory the decoders themselves may take for one picture; beyond it the picture is
+// TooLarge. Only a progressive JPEG needs much: it keeps all its coefficients, 2 bytes a sample
+// (so up to about 18 MP with the usual halved colour, 9 MP with full colour).
+inline constexpr uint64_t kDecoderMemoryLimit = 56ull * 1024 * 1024;
 
 // Decodes `file` (read from its start; it stays the caller's), whose header was read as `header`
 // (format, stored size, orientation), reduced so that the upright result is at least

@@ -40,7 +40,7 @@ uint32_t Quarters(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
     return bottom ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
 }
 
-Bytes EncodeJpeg(uint32_t width, uint32_t height, const Rgba &pixel) {
+Bytes EncodeJpeg(uint32_t width, uint32_t height, const Rgba &pixel, bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr error;
     cinfo.err = jpeg_std_error(&error);
@@ -54,6 +54,9 @@ Bytes EncodeJpeg(uint32_t width, uint32_t height, const Rgba &pixel) {
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 95, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&cinfo);
+    }
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<uint8_t> row(width * 3);
     while (cinfo.next_scanline < height) {
@@ -303,6 +306,13 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     const Bytes bomb = UniformGreyJpeg(60000, 60000, 128, false);
     EXPECT_LT(bomb.size(), 400u);
     EXPECT_EQ(Decode(bomb, 327, 327).status, DecodeStatus::TooLarge);
+    // A progressive JPEG keeps every coefficient while it is read: 5000 x 5000 would need 75 MB.
+    const Bytes progressive = EncodeJpeg(
+        5000, 5000, [](uint32_t, uint32_t) { return kBlue; }, true);
+    EXPECT_EQ(Decode(progressive, 327, 327).status, DecodeStatus::TooLarge);
+    const Bytes smallProgressive = EncodeJpeg(
+        400, 300, [](uint32_t, uint32_t) { return kBlue; }, true);
+    EXPECT_EQ(Decode(smallProgressive, 327, 245).status, DecodeStatus::Ok);
     // Cut short in the middle of the scan, or in the headers.
     Bytes cutJpeg = EncodeJpeg(400, 300, [](uint32_t x, uint32_t y) { return Quarters(x, y, 400, 300); });
     cutJpeg.resize(cutJpeg.size() * 2 / 3);
