@@ -68,6 +68,16 @@ struct Reader {
     size_t Left() const { return static_cast<size_t>(end - at); }
 };
 
+// Takes a value's bytes (its length already checked to be at least 1) into text.
+bool TakeBytes(Reader &reader, int64_t length, std::string &text) {
+    const uint8_t *bytes = nullptr;
+    if (!reader.Take(static_cast<size_t>(length), bytes)) {
+        return false;
+    }
+    text.assign(reinterpret_cast<const char *>(bytes), static_cast<size_t>(length));
+    return true;
+}
+
 bool IsRecordOffset(int64_t offset, int64_t end) {
     return offset >= 0 && offset < end && offset % kRecordSize == 0;
 }
@@ -101,12 +111,8 @@ bool DecodeField(Reader &reader, int64_t end, FieldScanState &field) {
             span.length > (span.lastOffset - span.firstOffset) / kRecordSize + 1) {
             return false;
         }
-        if (field.wantBytes) {
-            const uint8_t *bytes = nullptr;
-            if (!reader.Take(static_cast<size_t>(span.length), bytes)) {
-                return false;
-            }
-            value.bytes.assign(reinterpret_cast<const char *>(bytes), static_cast<size_t>(span.length));
+        if (field.wantBytes && !TakeBytes(reader, span.length, value.bytes)) {
+            return false;
         }
         if (!field.reported.emplace(key, std::move(value)).second) {
             return false;
@@ -125,12 +131,8 @@ bool DecodeField(Reader &reader, int64_t end, FieldScanState &field) {
             value.length > (end - value.firstOffset) / kRecordSize || field.reported.count(key) != 0) {
             return false;
         }
-        if (field.wantBytes) {
-            const uint8_t *bytes = nullptr;
-            if (!reader.Take(static_cast<size_t>(value.length), bytes)) {
-                return false;
-            }
-            value.bytes.assign(reinterpret_cast<const char *>(bytes), static_cast<size_t>(value.length));
+        if (field.wantBytes && !TakeBytes(reader, value.length, value.bytes)) {
+            return false;
         }
         if (!field.pending.emplace(key, std::move(value)).second) {
             return false;
