@@ -2,6 +2,7 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "search/cache_name.h"
@@ -15,6 +16,9 @@ std::vector<int64_t> SearchResults;
 int64_t resultCount = 0;
 
 namespace {
+
+// The most bytes of the data file asked for at once when a found recipe's texts are opened.
+constexpr int64_t kTogetherBytes = 8 * 1024 * 1024;
 
 const std::string &SchemaName(int position) {
     return SchemaTable()[static_cast<size_t>(position) - 1].fieldName;
@@ -54,13 +58,12 @@ const StoreIndex *CurrentIndex(const std::string &fieldName, const SearchKeepAli
     });
 }
 
-// The index of the store for the field of the last search, brought up to date; the data file is
-// closed again on return. nullptr when it cannot be read.
-const StoreIndex *IndexForOpening() {
+// The index of the store for the field of the last search, brought up to date, on the data file
+// opened into `file`. nullptr when it cannot be read.
+const StoreIndex *IndexForOpening(StoreFile &file) {
     if (resultField.empty()) {
         return nullptr;
     }
-    StoreFile file;
     bool busy = false;
     return CurrentIndex(resultField, {}, file, busy);
 }
@@ -81,20 +84,23 @@ int DigitsOf(int64_t value) {
 }
 
 // The value of `name` for `key` from where the index saw it (read from there and checked), or
-// empty when the index has none; ReadFieldValue when there is no index or the place no longer
-// holds the value.
-std::string ReadIndexed(const StoreIndex *index, int field, const std::string &name, int64_t key) {
-    if (index != nullptr) {
-        const KeptValue *value = IndexedValue(*index, field, key);
-        if (value == nullptr) {
-            return std::string();
-        }
-        std::string bytes;
-        if (ReadValueSpan(name, key, value->span, bytes) == FileStatus::Ok) {
-            return bytes;
-        }
+// empty when the index has none. False when the place no longer holds the value.
+bool ReadIndexed(const StoreIndex &index, const StoreFile &file, int field, const std::string &name, int64_t key,
+                 std::string &bytes) {
+    bytes.clear();
+    const KeptValue *value = IndexedValue(index, field, key);
+    if (value == nullptr) {
+        return true;
     }
-    return ReadFieldValue(name, key);
+    const FileStatus status = ReadValueSpanOf(file, name, key, value->span, [&bytes](const uint8_t *b, size_t n) {
+        bytes.append(reinterpret_cast<const char *>(b), n);
+        return true;
+    });
+    if (status != FileStatus::Ok) {
+        bytes.clear();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -188,10 +194,43 @@ FoundRecipeTexts ReadFoundRecipe(int64_t ordinal) {
         return texts;
     }
     texts.key = SearchResults[static_cast<size_t>(ordinal - 1)];
-    const StoreIndex *index = IndexForOpening();
-    texts.dishName = ReadIndexed(index, kIndexDish, SchemaName(kFieldDishName), texts.key);
-    texts.ingredients = ReadIndexed(index, kIndexIngredients, SchemaName(kFieldIngredients), texts.key);
-    texts.elaboration = ReadIndexed(index, kIndexElaboration, SchemaName(kFieldElaboration), texts.key);
+    const struct {
+        int field;
+        int position;
+        std::string *text;
+    } values[] = {{kIndexDish, kFieldDishName, &texts.dishName},
+                  {kIndexIngredients, kFieldIngredients, &texts.ingredients},
+                  {kIndexElaboration, kFieldElaboration, &texts.elaboration}};
+    bool read[3] = {false, false, false};
+    {
+        // One open of the data file for the index and the three values.
+        StoreFile file;
+        if (const StoreIndex *index = IndexForOpening(file)) {
+            // The three values usually lie side by side: asked for together, a disk reads them at once.
+            int64_t from = INT64_MAX;
+            int64_t to = 0;
+            for (const auto &value : values) {
+                if (const KeptValue *kept = IndexedValue(*index, value.field, texts.key)) {
+                    from = std::min(from, kept->span.firstOffset);
+                    to = std::max(to, kept->span.lastOffset + kRecordSize);
+                }
+            }
+            if (from < to && to - from <= kTogetherBytes) {
+                StoreFileWillRead(file, from, to - from);
+            }
+            for (size_t i = 0; i < 3; ++i) {
+                read[i] = ReadIndexed(*index, file, values[i].field, SchemaName(values[i].position), texts.key,
+                                      *values[i].text);
+            }
+        }
+    }
+    // Without an index, or where the data file no longer holds a value where the index has it,
+    // the value is read anew (the file closed above: opens are exclusive).
+    for (size_t i = 0; i < 3; ++i) {
+        if (!read[i]) {
+            *values[i].text = ReadFieldValue(SchemaName(values[i].position), texts.key);
+        }
+    }
     return texts;
 }
 
@@ -200,7 +239,8 @@ FoundPictureSpans FoundRecipePictureSpans(int64_t ordinal) {
     if (ordinal < 1 || ordinal > resultCount) {
         return spans;
     }
-    const StoreIndex *index = IndexForOpening();
+    StoreFile file;
+    const StoreIndex *index = IndexForOpening(file);
     if (index == nullptr) {
         return spans;
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "store/block_reader.h"
 #include "store/record_codec.h"
 #include "store/store.h"
 
@@ -263,19 +264,24 @@ FileStatus ScanFieldValues(const std::vector<WantedField> &wanted, const FoundVa
 
 FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &span,
                          const std::function<bool(const uint8_t *bytes, size_t count)> &chunk) {
+    StoreFile file;
+    const FileStatus status = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
+    if (status != FileStatus::Ok) {
+        return status;
+    }
+    return ReadValueSpanOf(file, name, key, span, chunk);
+}
+
+FileStatus ReadValueSpanOf(const StoreFile &file, const std::string &name, int64_t key, const ValueSpan &span,
+                           const std::function<bool(const uint8_t *bytes, size_t count)> &chunk) {
     const NameMatcher matcher = MakeNameMatcher(name);
     if (!matcher.possible || span.firstOffset < 0 || span.firstOffset % kRecordSize != 0 ||
         span.lastOffset < span.firstOffset || span.lastOffset % kRecordSize != 0 || span.length < 1 ||
         span.length > (span.lastOffset - span.firstOffset) / kRecordSize + 1) {
         return FileStatus::Failed;
     }
-    StoreFile file;
-    FileStatus status = OpenStoreFile(DataFilePath(), FileAccess::Read, file);
-    if (status != FileStatus::Ok) {
-        return status;
-    }
     int64_t size = 0;
-    status = StoreFileSize(file, size);
+    FileStatus status = StoreFileSize(file, size);
     if (status != FileStatus::Ok) {
         return status;
     }
@@ -283,23 +289,26 @@ FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &
     if (size < end) {
         return FileStatus::Failed;
     }
-    std::unique_ptr<uint8_t[]> block = NewReadBlock(end - span.firstOffset);
     std::string bytes; // the value's bytes of one block
     int64_t length = 0;
     bool reachedLast = false;
+    // A long value (a picture) is read ahead by a second thread while a block is taken apart.
+    BlockReader reader(file, span.firstOffset, end, kLongReadBlockBytes);
     for (int64_t offset = span.firstOffset; offset < end;) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kReadBlockBytes));
-        size_t got = 0;
-        status = StoreFileRead(file, offset, block.get(), want, got);
+        const uint8_t *block = nullptr;
+        size_t want = 0;
+        status = reader.Next(block, want);
         if (status != FileStatus::Ok) {
             return status;
         }
-        if (got != want) {
-            return FileStatus::Failed;
-        }
         bytes.clear();
-        for (size_t r = 0; r < want / kRecordSize; ++r) {
-            const uint8_t *record = block.get() + r * kRecordSize;
+        const size_t records = want / kRecordSize;
+        // Records that repeat an accepted one's name field and key without lastFlag 1 pass the
+        // same checks and only add their bytes; the record at lastOffset is always checked alone.
+        const bool finalBlock = offset + static_cast<int64_t>(want) == end;
+        const uint8_t *repeatStop = block + (finalBlock ? records - 1 : records) * kRecordSize;
+        for (size_t r = 0; r < records; ++r) {
+            const uint8_t *record = block + r * kRecordSize;
             if (!RecordNameMatches(record, matcher)) {
                 return FileStatus::Failed;
             }
@@ -314,6 +323,15 @@ FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &
             reachedLast = reachedLast || atEnd;
             bytes.push_back(static_cast<char>(record[kRecordValueByte]));
             ++length;
+            if (!atEnd && record < repeatStop) {
+                const size_t repeats = RepeatsAfter(record, repeatStop);
+                const uint8_t *next = record + kRecordSize;
+                for (size_t i = 0; i < repeats; ++i, next += kRecordSize) {
+                    bytes.push_back(static_cast<char>(next[kRecordValueByte]));
+                }
+                length += static_cast<int64_t>(repeats);
+                r += repeats;
+            }
         }
         if (length > span.length) {
             return FileStatus::Failed;

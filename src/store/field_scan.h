@@ -117,5 +117,9 @@ bool ScanValueRun(ScanState &state, const uint8_t *record, int64_t count, const 
 FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &span,
                          const std::function<bool(const uint8_t *bytes, size_t count)> &chunk);
 
+// The same on a data file the caller holds open.
+FileStatus ReadValueSpanOf(const StoreFile &file, const std::string &name, int64_t key, const ValueSpan &span,
+                           const std::function<bool(const uint8_t *bytes, size_t count)> &chunk);
+
 // The same, collecting the value; empty unless Ok.
 FileStatus ReadValueSpan(const std::string &name, int64_t key, const ValueSpan &span, std::string &value);

@@ -86,6 +86,20 @@ FileStatus StoreFileSize(const StoreFile &file, int64_t &size) {
     return PlatformSize(file.handle, size);
 }
 
+FileStatus StoreFileIdentityOf(const StoreFile &file, FileIdentity &identity) {
+    identity = FileIdentity();
+    if (!file.IsOpen()) {
+        return FileStatus::Failed;
+    }
+    return PlatformIdentity(file.handle, identity);
+}
+
+void StoreFileWillRead(const StoreFile &file, int64_t offset, int64_t count) {
+    if (file.IsOpen() && offset >= 0 && count > 0) {
+        PlatformWillRead(file.handle, offset, count);
+    }
+}
+
 FileStatus StoreFileRead(const StoreFile &file, int64_t offset, uint8_t *buffer, size_t count, size_t &got) {
     got = 0;
     if (!file.IsOpen() || offset < 0) {

@@ -59,6 +59,28 @@ FileStatus CloseStoreFile(StoreFile &file);
 
 FileStatus StoreFileSize(const StoreFile &file, int64_t &size);
 
+// What tells one state of a file from another without reading it: the file itself (volume and
+// file number), its size and its times of last change. A write or a replacement changes it, with
+// two exceptions: the system's clock for file times is coarse (milliseconds), so a change soon
+// after the previous one may keep the times; and a copy may set the time of last modification to
+// that of its source. Only a settled identity tells changes apart: one whose file also keeps the
+// time of its last change of any kind (which nobody sets), and whose last change lay at least
+// two seconds back when it was taken.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    int64_t size = 0;
+    int64_t modified = 0; // the system's own units
+    int64_t changed = 0;  // 0: not kept by the file system
+    bool settled = false;
+    bool operator==(const FileIdentity &) const = default;
+};
+FileStatus StoreFileIdentityOf(const StoreFile &file, FileIdentity &identity);
+
+// Says that `count` bytes at `offset` will be read soon, so that the system can start reading
+// them while the caller works on what it has; only a hint (nothing where the system has none).
+void StoreFileWillRead(const StoreFile &file, int64_t offset, int64_t count);
+
 // Reads up to `count` bytes at `offset`; `got` receives the number read, less than `count` only
 // at the end of the file.
 FileStatus StoreFileRead(const StoreFile &file, int64_t offset, uint8_t *buffer, size_t count, size_t &got);

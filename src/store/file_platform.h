@@ -11,6 +11,8 @@
 FileStatus PlatformOpen(const std::filesystem::path &path, FileAccess access, intptr_t &handle);
 FileStatus PlatformClose(intptr_t handle);
 FileStatus PlatformSize(intptr_t handle, int64_t &size);
+FileStatus PlatformIdentity(intptr_t handle, FileIdentity &identity);
+void PlatformWillRead(intptr_t handle, int64_t offset, int64_t count);
 FileStatus PlatformRead(intptr_t handle, int64_t offset, uint8_t *buffer, size_t count, size_t &got);
 FileStatus PlatformWrite(intptr_t handle, int64_t offset, const uint8_t *data, size_t count);
 FileStatus PlatformSetLength(intptr_t handle, int64_t length);

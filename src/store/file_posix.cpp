@@ -82,6 +82,28 @@ FileStatus PlatformSize(intptr_t handle, int64_t &size) {
     return FileStatus::Ok;
 }
 
+FileStatus PlatformIdentity(intptr_t handle, FileIdentity &identity) {
+    struct stat info;
+    if (::fstat(Descriptor(handle), &info) != 0) {
+        return StatusFromErrno(errno);
+    }
+    identity.volume = static_cast<uint64_t>(info.st_dev);
+    identity.file = static_cast<uint64_t>(info.st_ino);
+    identity.size = static_cast<int64_t>(info.st_size);
+    identity.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.changed = static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    struct timespec now;
+    if (::clock_gettime(CLOCK_REALTIME, &now) == 0) {
+        const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+        identity.settled = nowNs - std::max(identity.modified, identity.changed) >= int64_t{2} * 1000000000;
+    }
+    return FileStatus::Ok;
+}
+
+void PlatformWillRead(intptr_t handle, int64_t offset, int64_t count) {
+    ::posix_fadvise(Descriptor(handle), static_cast<off_t>(offset), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+}
+
 FileStatus PlatformRead(intptr_t handle, int64_t offset, uint8_t *buffer, size_t count, size_t &got) {
     got = 0;
     while (got < count) {

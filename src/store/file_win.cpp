@@ -78,6 +78,33 @@ FileStatus PlatformSize(intptr_t handle, int64_t &size) {
     return FileStatus::Ok;
 }
 
+FileStatus PlatformIdentity(intptr_t handle, FileIdentity &identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(Handle(handle), &info)) {
+        return StatusFromError(GetLastError());
+    }
+    const auto wide = [](DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; };
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.file = wide(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.size = static_cast<int64_t>(wide(info.nFileSizeHigh, info.nFileSizeLow));
+    identity.modified =
+        static_cast<int64_t>(wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(Handle(handle), FileBasicInfo, &basic, sizeof basic)) {
+        identity.changed = basic.ChangeTime.QuadPart;
+    }
+    if (identity.changed != 0) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const int64_t nowTicks = static_cast<int64_t>(wide(now.dwHighDateTime, now.dwLowDateTime));
+        identity.settled = nowTicks - std::max(identity.modified, identity.changed) >= int64_t{2} * 10000000;
+    }
+    return FileStatus::Ok;
+}
+
+// Windows reads ahead on its own where a file is read in order.
+void PlatformWillRead(intptr_t, int64_t, int64_t) {}
+
 FileStatus PlatformRead(intptr_t handle, int64_t offset, uint8_t *buffer, size_t count, size_t &got) {
     got = 0;
     while (got < count) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "store/block_reader.h"
 #include "store/schema_table.h"
 #include "store/store.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr char kMagic[8] = {'G', 'U', 'I', 'S', 'L', 'A', 'I', 'X'};
 constexpr size_t kHeaderBytes = 52;
-// A pass reads the data file in blocks of this many bytes (a whole number of records): fewer,
-// larger reads than the store's readers make, since each read is a system call (under Wine a
-// slower one) and a first pass may read many gigabytes.
-constexpr int64_t kIndexReadBlockBytes = 32768 * kRecordSize;
 // A kept file larger than this is not read (the index of a store of millions of recipes is far
 // smaller): a hostile length must not make the program allocate without bound.
 constexpr int64_t kMaxIndexFileBytes = int64_t{1} << 31;
@@ -27,6 +24,10 @@ struct HeldIndex {
     std::filesystem::path dataFile;
     std::string searchedField;
     StoreIndex index;
+    // The data file as it was when the index was last seen to fit it; while the file stays so,
+    // its bytes need not be read again to know that the index still fits.
+    bool verified = false;
+    FileIdentity verifiedAs;
 };
 std::unique_ptr<HeldIndex> held;
 int64_t bytesRead = 0;
@@ -212,16 +213,15 @@ bool ScanUpTo(StoreIndex &index, const StoreFile &dataFile, int64_t end, const S
     if (index.scan.end >= end) {
         return true;
     }
-    const int64_t blockBytes = std::min(end - index.scan.end, kIndexReadBlockBytes);
-    std::unique_ptr<uint8_t[]> block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(blockBytes));
+    BlockReader reader(dataFile, index.scan.end, end, kLongReadBlockBytes);
     while (index.scan.end < end) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(end - index.scan.end, blockBytes));
+        const uint8_t *block = nullptr;
         size_t got = 0;
-        if (StoreFileRead(dataFile, index.scan.end, block.get(), want, got) != FileStatus::Ok || got != want) {
+        if (reader.Next(block, got) != FileStatus::Ok || got == 0) {
             return false;
         }
         bytesRead += static_cast<int64_t>(got);
-        ScanRecords(index.scan, block.get(), got / kRecordSize);
+        ScanRecords(index.scan, block, got / kRecordSize);
         if (progress) {
             progress(index.scan.end, end);
         }
@@ -231,12 +231,17 @@ bool ScanUpTo(StoreIndex &index, const StoreFile &dataFile, int64_t end, const S
 
 // The held index for this data file, taken from memory or from the kept file, when it fits the
 // file; else nullptr. `searchedField` empty: any field list.
-HeldIndex *FittingIndex(const StoreFile &dataFile, int64_t size, const std::string &searchedField) {
+HeldIndex *FittingIndex(const StoreFile &dataFile, int64_t size, const std::string &searchedField,
+                        const FileIdentity *identity) {
     const std::filesystem::path dataPath = DataFilePath();
     const bool anyFields = searchedField.empty();
-    if (held != nullptr && held->dataFile == dataPath && (anyFields || held->searchedField == searchedField) &&
-        Fits(held->index, dataFile, size)) {
-        return held.get();
+    if (held != nullptr && held->dataFile == dataPath && (anyFields || held->searchedField == searchedField)) {
+        if (identity != nullptr && held->verified && held->verifiedAs == *identity) {
+            return held.get();
+        }
+        if (Fits(held->index, dataFile, size)) {
+            return held.get();
+        }
     }
     held.reset();
     const std::vector<uint8_t> bytes = ReadKeptFile(StoreIndexPath());
@@ -390,13 +395,17 @@ bool PrintDataFile(const StoreFile &dataFile, int64_t end, DataFilePrint &print)
 
 const StoreIndex *UpdateStoreIndex(const StoreFile &dataFile, const std::string &searchedField,
                                    const ScanProgress &progress) {
+    // The file's identity is taken before its bytes are checked: a change after this makes it
+    // differ from what is kept, so the next update checks the bytes again.
+    FileIdentity identity;
+    const bool identified = StoreFileIdentityOf(dataFile, identity) == FileStatus::Ok && identity.settled;
     int64_t size = 0;
     if (StoreFileSize(dataFile, size) != FileStatus::Ok) {
         held.reset();
         return nullptr;
     }
     const int64_t end = size / kRecordSize * kRecordSize;
-    HeldIndex *index = FittingIndex(dataFile, size, searchedField);
+    HeldIndex *index = FittingIndex(dataFile, size, searchedField, identified ? &identity : nullptr);
     bool fresh = false;
     if (index == nullptr) {
         held = std::make_unique<HeldIndex>();
@@ -406,6 +415,8 @@ const StoreIndex *UpdateStoreIndex(const StoreFile &dataFile, const std::string 
         index = held.get();
         fresh = true;
     }
+    index->verified = identified;
+    index->verifiedAs = identity;
     if (!fresh && index->index.print.end == end) {
         return &index->index;
     }
@@ -428,11 +439,14 @@ int64_t StoreIndexBytesRead() {
 void ExtendStoreIndex(const SavedRecords &saved) {
     StoreFile dataFile;
     int64_t size = 0;
+    FileIdentity identity;
     if (OpenStoreFile(DataFilePath(), FileAccess::Read, dataFile) != FileStatus::Ok ||
-        StoreFileSize(dataFile, size) != FileStatus::Ok) {
+        StoreFileIdentityOf(dataFile, identity) != FileStatus::Ok || StoreFileSize(dataFile, size) != FileStatus::Ok) {
         return;
     }
-    HeldIndex *index = FittingIndex(dataFile, size, std::string());
+    // The file has just grown by the save: its identity differs from the one kept, so the bytes
+    // the index covers are checked.
+    HeldIndex *index = FittingIndex(dataFile, size, std::string(), nullptr);
     if (index == nullptr || index->index.scan.end > saved.start || saved.start % kRecordSize != 0) {
         return;
     }
@@ -453,5 +467,7 @@ void ExtendStoreIndex(const SavedRecords &saved) {
         held.reset();
         return;
     }
+    index->verified = identity.settled;
+    index->verifiedAs = identity;
     WriteKeptFile(index->index);
 }

@@ -3,6 +3,9 @@
 // messages and the reading of a found recipe from the places the search remembered.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 #include <set>
 
@@ -389,6 +392,34 @@ TEST_F(Search, AFoundRecipeIsReadFromItsPlacesOrAnewWhenTheStoreChanged) {
     EXPECT_EQ(texts.key, 3);
     EXPECT_EQ(texts.elaboration, "preparaci\xF3n de Risotto");
     EXPECT_EQ(ReadFoundRecipe(9).key, 0);
+}
+
+// A store left unchanged for a while is not read again to check it when a result is opened: its
+// size and change times say it is the same; once changed (even to the same size) it is checked.
+TEST_F(Search, AResultOfAStoreLeftAloneOpensWithoutCheckingItsBytesAgain) {
+    std::vector<uint8_t> bytes;
+    AppendRecipe(bytes, 1, "Paella", "Arroz", "PIC");
+    AppendRecipe(bytes, 2, "Croquetas", "Aperitivos");
+    AppendRecipe(bytes, 3, "Risotto", "Arroz");
+    WriteStore(bytes);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100)); // the store settles
+    SearchStoreRecipes(kCategory, "Arroz");
+    const int64_t readBefore = StoreIndexBytesRead();
+    EXPECT_EQ(CompareAllWithOracle(bytes), "");
+    SearchStoreRecipes(kCategory, "Arroz");
+    EXPECT_EQ(ReadFoundRecipe(1).dishName, "Paella");
+    EXPECT_EQ(StoreIndexBytesRead(), readBefore); // every search and opening trusted the index
+    std::vector<uint8_t> swapped;
+    AppendRecipe(swapped, 3, "Risotto", "Arroz", "PIC");
+    AppendRecipe(swapped, 2, "Croquetas", "Aperitivos");
+    AppendRecipe(swapped, 1, "Paella", "Arroz");
+    ASSERT_EQ(swapped.size(), bytes.size());
+    WriteStore(swapped);
+    const FoundRecipeTexts texts = ReadFoundRecipe(2);
+    EXPECT_GT(StoreIndexBytesRead(), readBefore);
+    EXPECT_EQ(texts.key, 3);
+    EXPECT_EQ(texts.dishName, "Risotto");
+    EXPECT_EQ(CompareAllWithOracle(swapped), "");
 }
 
 // The kept index after a restart: the first search reads only what was appended since the kept

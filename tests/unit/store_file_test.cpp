@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "store/block_reader.h"
 #include "store/file.h"
 #include "store/schema_table.h"
 #include "store/store.h"
@@ -104,6 +105,81 @@ TEST_F(StoreFileLayer, FailedAppendLeavesOnlyATailThatTheNextAppendOverwrites) {
 
     SetFileFaultPlan({.failReadNumber = 1});
     EXPECT_EQ(ReadFieldValue("Plato", 1), ""); // a read error reads as empty
+}
+
+// The bytes BlockReader hands out for [from, to), concatenated, or "<failed>".
+std::string ReadInBlocks(const StoreFile &file, int64_t from, int64_t to, size_t blockBytes, size_t *blocks = nullptr) {
+    BlockReader reader(file, from, to, blockBytes);
+    std::string bytes;
+    for (;;) {
+        const uint8_t *block = nullptr;
+        size_t count = 0;
+        if (reader.Next(block, count) != FileStatus::Ok) {
+            return "<failed>";
+        }
+        if (count == 0) {
+            return bytes;
+        }
+        EXPECT_LE(count, blockBytes);
+        bytes.append(reinterpret_cast<const char *>(block), count);
+        if (blocks != nullptr) {
+            ++*blocks;
+        }
+    }
+}
+
+TEST_F(StoreFileLayer, BlockReaderHandsOutTheStretchInOrderAndStopsAtAFailure) {
+    const std::filesystem::path path = folder_.Path() / "blocks.bin";
+    std::string content(100003, '\0');
+    for (size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i * 131 + i / 251);
+    }
+    {
+        StoreFile writer;
+        ASSERT_EQ(OpenStoreFile(path, FileAccess::Write, writer), FileStatus::Ok);
+        ASSERT_EQ(StoreFileWrite(writer, 0, reinterpret_cast<const uint8_t *>(content.data()), content.size()),
+                  FileStatus::Ok);
+    }
+    StoreFile file;
+    ASSERT_EQ(OpenStoreFile(path, FileAccess::Read, file), FileStatus::Ok);
+    // Read ahead by the second thread (many blocks, the last one short), and on the caller's own
+    // thread (at most two blocks).
+    size_t blocks = 0;
+    EXPECT_EQ(ReadInBlocks(file, 7, 100003, 997, &blocks), content.substr(7));
+    EXPECT_EQ(blocks, 101u);
+    EXPECT_EQ(ReadInBlocks(file, 50, 1500, 997), content.substr(50, 1450));
+    EXPECT_EQ(ReadInBlocks(file, 10, 10, 997), "");
+    // A caller that stops early leaves nothing running.
+    for (int i = 0; i < 20; ++i) {
+        BlockReader reader(file, 0, 100003, 101);
+        const uint8_t *block = nullptr;
+        size_t count = 0;
+        ASSERT_EQ(reader.Next(block, count), FileStatus::Ok);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(block), count), content.substr(0, 101));
+    }
+    // A failed read, or a file shorter than the stretch, fails the stretch.
+    SetFileFaultPlan({.failReadNumber = 5});
+    EXPECT_EQ(ReadInBlocks(file, 0, 100003, 997), "<failed>");
+    SetFileFaultPlan({});
+    EXPECT_EQ(ReadInBlocks(file, 0, 100500, 997), "<failed>");
+    EXPECT_EQ(ReadInBlocks(file, 99000, 100500, 997), "<failed>");
+
+    // The file's identity stays while nothing changes and changes with a write of the same size.
+    FileIdentity before;
+    FileIdentity again;
+    ASSERT_EQ(StoreFileIdentityOf(file, before), FileStatus::Ok);
+    ASSERT_EQ(StoreFileIdentityOf(file, again), FileStatus::Ok);
+    EXPECT_EQ(before, again);
+    EXPECT_EQ(before.size, 100003);
+    CloseStoreFile(file);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // beyond the clock's grain
+    StoreFile writer;
+    ASSERT_EQ(OpenStoreFile(path, FileAccess::Write, writer), FileStatus::Ok);
+    ASSERT_EQ(StoreFileWrite(writer, 500, reinterpret_cast<const uint8_t *>("x"), 1), FileStatus::Ok);
+    FileIdentity after;
+    ASSERT_EQ(StoreFileIdentityOf(writer, after), FileStatus::Ok);
+    EXPECT_EQ(after.size, before.size);
+    EXPECT_NE(after, before);
 }
 
 } // namespace

@@ -77,7 +77,7 @@ TEST_F(StoredPictureTest, AgreesWithReadFieldValueOnGeneratedStores) {
 
 TEST_F(StoredPictureTest, LargePictureArrivesWholeInPieces) {
     std::mt19937_64 random(5);
-    const size_t pictureBytes = 3 * kReadBlockBytes / kRecordSize + 123; // spans four read blocks
+    const size_t pictureBytes = 3 * kLongReadBlockBytes / kRecordSize + 123; // spans four read blocks
     const std::vector<uint8_t> bytes = GenerateWellFormedStore(random, 3, pictureBytes);
     ASSERT_EQ(Compare(bytes, folder_.Path()), "");
     const StoredPicture picture = LocateStoredPicture(2);
@@ -88,7 +88,7 @@ TEST_F(StoredPictureTest, LargePictureArrivesWholeInPieces) {
     size_t pieces = 0;
     EXPECT_EQ(StreamWhole(picture, &largest, &pieces), ReadFieldValue(PictureName(), 2));
     EXPECT_GE(pieces, 4u);
-    EXPECT_LE(largest, kReadBlockBytes / kRecordSize); // never more than one block's worth at once
+    EXPECT_LE(largest, kLongReadBlockBytes / kRecordSize); // never more than one block's worth at once
 }
 
 TEST_F(StoredPictureTest, HostileAndHugeExtensionsAreReducedWhileRead) {

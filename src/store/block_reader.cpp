@@ -1,0 +1,91 @@
+// A stretch of a file read block after block, the next blocks by a second thread.
+#include "store/block_reader.h"
+
+#include <algorithm>
+
+BlockReader::BlockReader(const StoreFile &file, int64_t from, int64_t to, size_t blockBytes)
+    : file(file), from(from), to(std::max(from, to)), blockBytes(blockBytes),
+      blocks((this->to - from + static_cast<int64_t>(blockBytes) - 1) / static_cast<int64_t>(blockBytes)) {
+    const int buffers = blocks <= 2 ? 1 : kBuffers;
+    const size_t size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(blockBytes), this->to - from));
+    for (int i = 0; i < buffers; ++i) {
+        slots[i].bytes = std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(size, 1));
+    }
+    if (buffers > 1) {
+        reader = std::thread([this] { ReadAhead(); });
+    }
+}
+
+BlockReader::~BlockReader() {
+    if (reader.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        reader.join();
+    }
+}
+
+bool BlockReader::ReadInto(Slot &slot, int64_t offset) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(blockBytes), to - offset));
+    size_t got = 0;
+    slot.status = StoreFileRead(file, offset, slot.bytes.get(), want, got);
+    if (slot.status == FileStatus::Ok && got != want) {
+        slot.status = FileStatus::Failed;
+    }
+    slot.count = got;
+    return slot.status == FileStatus::Ok;
+}
+
+void BlockReader::ReadAhead() {
+    for (int64_t block = 0; block < blocks; ++block) {
+        {
+            // A slot is free once the caller has moved past the block it held: the caller uses
+            // block `consumed - 1`, so blocks up to consumed - 1 + kBuffers - 1 may be read.
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this, block] { return stop || block < consumed + kBuffers - 1; });
+            if (stop) {
+                return;
+            }
+        }
+        const bool ok = ReadInto(slots[block % kBuffers], from + block * static_cast<int64_t>(blockBytes));
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            filled = block + 1;
+        }
+        changed.notify_all();
+        if (!ok) {
+            return; // the caller stops at the failed block
+        }
+    }
+}
+
+FileStatus BlockReader::Next(const uint8_t *&bytes, size_t &count) {
+    bytes = nullptr;
+    count = 0;
+    if (consumed >= blocks) {
+        return FileStatus::Ok;
+    }
+    const int64_t block = consumed;
+    Slot *slot = nullptr;
+    if (!reader.joinable()) {
+        slot = &slots[0];
+        ReadInto(*slot, from + block * static_cast<int64_t>(blockBytes));
+        consumed = block + 1;
+    } else {
+        std::unique_lock<std::mutex> lock(mutex);
+        // Handing out block `block` frees the slot of the block before it.
+        consumed = block + 1;
+        changed.notify_all();
+        changed.wait(lock, [this, block] { return filled > block; });
+        slot = &slots[block % kBuffers];
+    }
+    if (slot->status != FileStatus::Ok) {
+        consumed = blocks; // nothing after a failure
+        return slot->status;
+    }
+    bytes = slot->bytes.get();
+    count = slot->count;
+    return FileStatus::Ok;
+}
