@@ -18,7 +18,7 @@ protected:
 };
 
 TEST_F(StoreDifferential, WellFormedStoresAgreeWithTheReference) {
-    for (uint64_t seed = 1; seed <= 1000; ++seed) {
+    for (uint64_t seed = 1; seed <= GeneratedStoreCount(1000); ++seed) {
         std::mt19937_64 random(seed);
         const std::vector<uint8_t> bytes = GenerateRandomStore(random, false, 1 + static_cast<int>(seed % 12));
         const std::string problems = CompareReadersOnStore(bytes, folder_.Path(), {0, -1, 1000000});
@@ -27,7 +27,7 @@ TEST_F(StoreDifferential, WellFormedStoresAgreeWithTheReference) {
 }
 
 TEST_F(StoreDifferential, MalformedStoresAgreeWithTheReference) {
-    for (uint64_t seed = 1; seed <= 3000; ++seed) {
+    for (uint64_t seed = 1; seed <= GeneratedStoreCount(3000); ++seed) {
         std::mt19937_64 random(seed * 7919);
         const std::vector<uint8_t> bytes = GenerateRandomStore(random, true, 1 + static_cast<int>(seed % 25));
         const std::string problems = CompareReadersOnStore(bytes, folder_.Path(), {0, -1, INT64_MIN, INT64_MAX});

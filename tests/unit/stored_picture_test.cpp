@@ -63,12 +63,12 @@ protected:
 };
 
 TEST_F(StoredPictureTest, AgreesWithReadFieldValueOnGeneratedStores) {
-    for (uint64_t seed = 1; seed <= 200; ++seed) {
+    for (uint64_t seed = 1; seed <= GeneratedStoreCount(200); ++seed) {
         std::mt19937_64 random(seed);
         const std::vector<uint8_t> bytes = GenerateRandomStore(random, false, 1 + static_cast<int>(seed % 10));
         ASSERT_EQ(Compare(bytes, folder_.Path()), "") << "well-formed store of seed " << seed;
     }
-    for (uint64_t seed = 1; seed <= 600; ++seed) {
+    for (uint64_t seed = 1; seed <= GeneratedStoreCount(600); ++seed) {
         std::mt19937_64 random(seed * 104729);
         const std::vector<uint8_t> bytes = GenerateRandomStore(random, true, 1 + static_cast<int>(seed % 25));
         ASSERT_EQ(Compare(bytes, folder_.Path()), "") << "malformed store of seed " << seed * 104729;
