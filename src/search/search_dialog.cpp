@@ -27,6 +27,9 @@ constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFON
 const DialogLayout kDialogLayout = {L"Buscar Receta", kDialogStyle, WS_EX_TOPMOST, 70, 70, 393, 271};
 
 constexpr DWORD kListDrawIntervalMs = 100;
+// While the lines are added, messages are serviced this often (asking for them is a call to the
+// window server under Wine, which would cost more than the line itself).
+constexpr DWORD kFillServiceIntervalMs = 10;
 // While the store is read, messages are serviced this often, not after every read block: each
 // pass of the pump is a call into the window system (under Wine a round trip to its server), and
 // one per block made the reading several times slower than the file. A pass that lasts longer
@@ -87,25 +90,35 @@ void ClearResultList(HWND dialog) {
     }
 }
 
-// Adds the result lines, servicing one pending message after each so the window stays alive.
-// Drawing the list after every line would cost far more than adding it, so the list shows what
-// it holds about ten times a second and once more at the end. Stops when the list is gone.
+// Adds the result lines, servicing the pending messages every few milliseconds so the window
+// stays alive. Drawing the list after every line would cost far more than adding it, so the list
+// shows what it holds about ten times a second and once more at the end. The lines come in the
+// order the sorted list keeps them (equal-width ordinals first), so each is put at the end
+// instead of being sorted in. Stops when the list is gone.
 void FillResultList(HWND list) {
     if (list == nullptr) {
         return;
     }
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_INITSTORAGE, static_cast<WPARAM>(resultCount), static_cast<LPARAM>(resultCount * 64));
     DWORD lastDrawn = GetTickCount();
+    DWORD lastService = lastDrawn;
     for (int64_t i = 1; i <= resultCount && IsWindow(list); ++i) {
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnsiToWide(ResultLine(i)).c_str()));
-        if (GetTickCount() - lastDrawn >= kListDrawIntervalMs) {
+        SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(AnsiToWide(ResultLine(i)).c_str()));
+        const DWORD now = GetTickCount();
+        if (now - lastDrawn >= kListDrawIntervalMs) {
             SendMessageW(list, WM_SETREDRAW, TRUE, 0);
             RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-            lastDrawn = GetTickCount();
+            lastDrawn = now;
         }
-        PumpOneMessage(); // no sleep when nothing is pending: the fill goes on at full speed
+        if (now - lastService >= kFillServiceIntervalMs) {
+            for (int m = 0; m < kMessagesPerService && PumpOneMessage(); ++m) {
+            }
+            lastService = GetTickCount();
+        }
     }
     if (IsWindow(list)) {
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
