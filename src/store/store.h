@@ -26,7 +26,7 @@
 inline constexpr size_t kReadBlockBytes = 4096 * kRecordSize;
 // Long reads (a pass for the index, a picture) take larger blocks, read ahead by a second thread
 // (block_reader.h): fewer system calls, which under Wine cost more.
-inline constexpr size_t kLongReadBlockBytes = 32768 * kRecordSize;
+inline constexpr size_t kLongReadBlockBytes = 65536 * kRecordSize;
 
 // A block buffer for reading `bytesToRead` bytes: kReadBlockBytes, or less for a smaller read
 // (at least one byte). Not initialised.
