@@ -8,6 +8,7 @@
 // (default: 2,000 recipes with 20,000-byte pictures and 50,000 without, about 1.5 GB each; the
 // photo book is `search_bench 40 4000000`, about 6 GB). Figures go to the console and to
 // bench/results-search.md.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -51,6 +52,17 @@ int64_t WriteStore(int recipes, size_t pictureBytes) {
         size += static_cast<int64_t>(recipe.size());
     }
     return size;
+}
+
+// The median of three timings of `work`, each after `before` (untimed).
+double MedianSeconds(const std::function<void()> &before, const std::function<void()> &work) {
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        before();
+        times.push_back(Seconds(work));
+    }
+    std::sort(times.begin(), times.end());
+    return times[1];
 }
 
 // Drops a file from the page cache (its data forced to disk first).
@@ -114,6 +126,7 @@ void OpenResult(int64_t ordinal) {
 
 std::string Measure(int recipes, size_t pictureBytes) {
     const int64_t size = WriteStore(recipes, pictureBytes);
+    Evict(DataFilePath()); // written to the disk now, not while something is measured
     std::ostringstream lines;
     for (const bool cold : {false, true}) {
         const auto prepare = [cold] {
@@ -126,21 +139,29 @@ std::string Measure(int recipes, size_t pictureBytes) {
         // also fills caches below this system's (a virtual disk's host), which every later
         // measurement then finds, so the reference must find them too.
         ReadSequentially(0, size);
-        prepare();
-        const double sequential = Seconds([size] { ReadSequentially(0, size); });
+        const double sequential = MedianSeconds(prepare, [size] { ReadSequentially(0, size); });
         // The first full pass: no kept index.
-        std::filesystem::remove(StoreIndexPath());
-        ForgetSearchPass();
-        prepare();
-        const double full = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
+        const double full = MedianSeconds(
+            [&] {
+                std::filesystem::remove(StoreIndexPath());
+                ForgetSearchPass();
+                prepare();
+            },
+            [] { SearchStoreRecipes("Categoria", "Sopas"); });
         const int64_t found = resultCount;
         // The first search after a restart: the kept index, nothing appended.
         ForgetSearchPass();
         prepare();
         const int64_t readBefore = StoreIndexBytesRead();
-        const double restart = Seconds([] { SearchStoreRecipes("Categoria", "Sopas"); });
+        SearchStoreRecipes("Categoria", "Sopas");
         const int64_t restartBytes = StoreIndexBytesRead() - readBefore;
-        const double repeated = Seconds([] { SearchStoreRecipes("Categoria", "Arroz"); });
+        const double restart = MedianSeconds(
+            [&] {
+                ForgetSearchPass();
+                prepare();
+            },
+            [] { SearchStoreRecipes("Categoria", "Sopas"); });
+        const double repeated = MedianSeconds([] {}, [] { SearchStoreRecipes("Categoria", "Arroz"); });
         SearchStoreRecipes("Categoria", "Sopas");
         // Opening the middle result, against one read of that recipe's own records.
         const int64_t ordinal = resultCount / 2 + 1;
@@ -151,10 +172,9 @@ std::string Measure(int recipes, size_t pictureBytes) {
         const int64_t recipeStart = index->scan.fields[kIndexDish].reported.at(key).span.firstOffset;
         const int64_t recipeEnd = index->scan.fields[kIndexSearched].reported.at(key).span.lastOffset + kRecordSize;
         CloseStoreFile(file);
-        prepare();
-        const double ownRecords = Seconds([&] { ReadSequentially(recipeStart, recipeEnd - recipeStart); });
-        prepare();
-        const double open = Seconds([ordinal] { OpenResult(ordinal); });
+        const double ownRecords =
+            MedianSeconds(prepare, [&] { ReadSequentially(recipeStart, recipeEnd - recipeStart); });
+        const double open = MedianSeconds(prepare, [ordinal] { OpenResult(ordinal); });
         const double oneRead = cold ? 0 : Seconds([recipes] { ReadFieldValue("Categoria", recipes / 2); });
 
         lines << "| " << recipes << " | " << pictureBytes << " | " << size / 1000000 << " MB | "

@@ -206,11 +206,12 @@ FoundRecipeTexts ReadFoundRecipe(int64_t ordinal) {
         // One open of the data file for the index and the three values.
         StoreFile file;
         if (const StoreIndex *index = IndexForOpening(file)) {
-            // The three values usually lie side by side: asked for together, a disk reads them at once.
+            // The recipe's values usually lie side by side, the picture and its extension (read
+            // next) among them: asked for together, a disk reads them at once.
             int64_t from = INT64_MAX;
             int64_t to = 0;
-            for (const auto &value : values) {
-                if (const KeptValue *kept = IndexedValue(*index, value.field, texts.key)) {
+            for (const int field : {kIndexDish, kIndexIngredients, kIndexElaboration, kIndexPicture, kIndexExtension}) {
+                if (const KeptValue *kept = IndexedValue(*index, field, texts.key)) {
                     from = std::min(from, kept->span.firstOffset);
                     to = std::max(to, kept->span.lastOffset + kRecordSize);
                 }
