@@ -2,6 +2,7 @@
 #include "store/block_reader.h"
 
 #include <algorithm>
+#include <chrono>
 
 BlockReader::BlockReader(const StoreFile &file, int64_t from, int64_t to, size_t blockBytes)
     : file(file), from(from), to(std::max(from, to)), blockBytes(blockBytes),
@@ -43,8 +44,10 @@ void BlockReader::ReadAhead() {
         {
             // A slot is free once the caller has moved past the block it held: the caller uses
             // block `consumed - 1`, so blocks up to consumed - 1 + kBuffers - 1 may be read.
+            const auto free = [this, block] { return stop.load() || block < consumed.load() + kBuffers - 1; };
+            SpinFor(free);
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this, block] { return stop || block < consumed + kBuffers - 1; });
+            changed.wait(lock, free);
             if (stop) {
                 return;
             }
@@ -61,6 +64,19 @@ void BlockReader::ReadAhead() {
     }
 }
 
+// Waits a moment for `condition` without sleeping: the two threads mostly take about as long
+// for a block, and putting a thread to sleep and waking it is slow (under Wine a call to the
+// window server each).
+template <typename Condition> void BlockReader::SpinFor(const Condition &condition) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
+
 FileStatus BlockReader::Next(const uint8_t *&bytes, size_t &count) {
     bytes = nullptr;
     count = 0;
@@ -74,11 +90,16 @@ FileStatus BlockReader::Next(const uint8_t *&bytes, size_t &count) {
         ReadInto(*slot, from + block * static_cast<int64_t>(blockBytes));
         consumed = block + 1;
     } else {
-        std::unique_lock<std::mutex> lock(mutex);
-        // Handing out block `block` frees the slot of the block before it.
-        consumed = block + 1;
+        {
+            // Handing out block `block` frees the slot of the block before it.
+            std::lock_guard<std::mutex> lock(mutex);
+            consumed = block + 1;
+        }
         changed.notify_all();
-        changed.wait(lock, [this, block] { return filled > block; });
+        const auto ready = [this, block] { return filled.load() > block; };
+        SpinFor(ready);
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, ready);
         slot = &slots[block % kBuffers];
     }
     if (slot->status != FileStatus::Ok) {

@@ -4,6 +4,7 @@
 // work, instead of both. A stretch of at most two blocks is read on the caller's thread.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -42,11 +43,13 @@ private:
     const size_t blockBytes;
     const int64_t blocks;
     Slot slots[kBuffers];
-    int64_t consumed = 0; // blocks handed to the caller (the last one still in use)
-    // Shared with the reading thread.
+    std::atomic<int64_t> consumed = 0; // blocks handed to the caller (the last one still in use)
+    template <typename Condition> void SpinFor(const Condition &condition);
+
+    // Shared with the reading thread (changed under the mutex, so that a waiter never misses it).
     std::mutex mutex;
     std::condition_variable changed;
-    int64_t filled = 0; // blocks read
-    bool stop = false;
+    std::atomic<int64_t> filled = 0; // blocks read
+    std::atomic<bool> stop = false;
     std::thread reader;
 };
