@@ -133,7 +133,9 @@ struct JpegError {
 
 [[noreturn]] void JpegErrorExit(j_common_ptr cinfo) {
     auto *error = reinterpret_cast<JpegError *>(cinfo->err);
-    error->status = cinfo->err->msg_code == JERR_NO_BACKING_STORE ? DecodeStatus::TooLarge : DecodeStatus::Damaged;
+    const int code = cinfo->err->msg_code;
+    error->status =
+        code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY ? DecodeStatus::TooLarge : DecodeStatus::Damaged;
     std::longjmp(error->jump, 1);
 }
 
@@ -173,6 +175,13 @@ DecodeStatus DecodeJpeg(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     if (!ImageHeaderAcceptable({ImageFormat::Jpeg, true, cinfo.image_width, cinfo.image_height})) {
         jpeg_destroy_decompress(&cinfo);
         return DecodeStatus::TooLarge; // the frame header disagrees with the first one read
+    }
+    if (cinfo.progressive_mode) {
+        if (static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height > kWholePictureLimit) {
+            jpeg_destroy_decompress(&cinfo);
+            return DecodeStatus::TooLarge;
+        }
+        cinfo.mem->max_memory_to_use = static_cast<long>(kProgressiveJpegMemoryLimit);
     }
     const uint32_t fx = ReductionFactor(cinfo.image_width, targetWidth);
     const uint32_t fy = ReductionFactor(cinfo.image_height, targetHeight);

@@ -29,9 +29,14 @@ struct ReducedPicture {
 };
 
 // The most memory the decoders themselves may take for one picture; beyond it the picture is
-// TooLarge. Only a progressive JPEG needs much: it keeps all its coefficients, 2 bytes a sample
-// (so up to about 18 MP with the usual halved colour, 9 MP with full colour).
+// TooLarge.
 inline constexpr uint64_t kDecoderMemoryLimit = 56ull * 1024 * 1024;
+// Pictures of up to this many pixels were always shown, decoded whole (by GDI+).
+inline constexpr uint64_t kWholePictureLimit = 100'000'000;
+// A progressive JPEG keeps all its coefficients while it is read, 2 bytes a sample, whatever the
+// scale it is read at: so it may take more, as much as a picture of kWholePictureLimit pixels
+// with full colour needs (its whole decoding took more still), and a larger one is TooLarge.
+inline constexpr uint64_t kProgressiveJpegMemoryLimit = kWholePictureLimit * 3 * 2 + 16ull * 1024 * 1024;
 
 // Decodes `file` (read from its start; it stays the caller's), whose header was read as `header`
 // (format, stored size, orientation), reduced so that the upright result is at least

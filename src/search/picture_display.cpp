@@ -108,7 +108,7 @@ void ShowRefusalMessage(const std::wstring &text) {
 constexpr uint64_t kWholeDecodingPixels = 4'000'000;
 // Formats without a reduced decoder (GIF, BMP, icons, unusual TIFF layouts) are decoded whole by
 // GDI+ up to this size.
-constexpr uint64_t kWholeDecodingLimit = 100'000'000;
+constexpr uint64_t kWholeDecodingLimit = kWholePictureLimit;
 
 bool HasReducedDecoder(ImageFormat format) {
     return format == ImageFormat::Jpeg || format == ImageFormat::Png || format == ImageFormat::Tiff;

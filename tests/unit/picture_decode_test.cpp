@@ -306,10 +306,24 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     const Bytes bomb = UniformGreyJpeg(60000, 60000, 128, false);
     EXPECT_LT(bomb.size(), 400u);
     EXPECT_EQ(Decode(bomb, 327, 327).status, DecodeStatus::TooLarge);
-    // A progressive JPEG keeps every coefficient while it is read: 5000 x 5000 would need 75 MB.
+    // A progressive JPEG keeps every coefficient while it is read: 5000 x 5000 needs 75 MB, more
+    // than other pictures may take, and is shown all the same, as such pictures always were; one
+    // beyond the pictures ever decoded whole is refused from its header.
     const Bytes progressive = EncodeJpeg(
-        5000, 5000, [](uint32_t, uint32_t) { return kBlue; }, true);
-    EXPECT_EQ(Decode(progressive, 327, 327).status, DecodeStatus::TooLarge);
+        5000, 5000, [](uint32_t x, uint32_t y) { return Quarters(x, y, 5000, 5000); }, true);
+    const ReducedPicture shown = Decode(progressive, 327, 327);
+    ASSERT_EQ(shown.status, DecodeStatus::Ok);
+    EXPECT_TRUE(Near(At(shown, 0, 0), Quarters(0, 0, 5000, 5000)));
+    EXPECT_TRUE(Near(At(shown, shown.width - 1, shown.height - 1), Quarters(4999, 4999, 5000, 5000)));
+    Bytes hugeProgressive = UniformGreyJpeg(10001, 10000, 128);
+    for (size_t i = 0; i + 1 < hugeProgressive.size(); ++i) {
+        if (hugeProgressive[i] == 0xFF && hugeProgressive[i + 1] == 0xC0) {
+            hugeProgressive[i + 1] = 0xC2; // the frame header of a progressive picture
+            break;
+        }
+    }
+    EXPECT_EQ(HeaderOf(hugeProgressive).width, 10001u);
+    EXPECT_EQ(Decode(hugeProgressive, 327, 327).status, DecodeStatus::TooLarge);
     const Bytes smallProgressive = EncodeJpeg(
         400, 300, [](uint32_t, uint32_t) { return kBlue; }, true);
     EXPECT_EQ(Decode(smallProgressive, 327, 245).status, DecodeStatus::Ok);
