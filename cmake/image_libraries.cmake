@@ -27,10 +27,10 @@ function(guisla_source_tree variable pattern)
         list(SORT trees)
         list(POP_BACK trees found)
     endif()
-    set(${variable} "${found}" CACHE PATH "Debian source tree (${pattern})")
-    if(NOT EXISTS "${${variable}}/CMakeLists.txt")
+    if(NOT EXISTS "${found}/CMakeLists.txt")
         message(FATAL_ERROR "/usr/src/${pattern} not found: run scripts/setup")
     endif()
+    set(${variable} "${found}" PARENT_SCOPE)
 endfunction()
 guisla_source_tree(GUISLA_JPEG_SOURCE_DIR "libjpeg-turbo-*")
 guisla_source_tree(GUISLA_PNG_SOURCE_DIR "libpng1.6-*")
@@ -40,6 +40,12 @@ set(png_source ${GUISLA_PNG_SOURCE_DIR})
 set(tiff_source ${GUISLA_TIFF_SOURCE_DIR})
 
 set(deps_prefix ${CMAKE_BINARY_DIR}/image-libraries)
+# Each library is built in a folder named after its source tree, so that a newer Debian version
+# (a security update unpacked beside the old one) is built afresh instead of failing on the build
+# folder of the old one.
+get_filename_component(jpeg_tree ${jpeg_source} NAME)
+get_filename_component(png_tree ${png_source} NAME)
+get_filename_component(tiff_tree ${tiff_source} NAME)
 set(deps_args
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
     -DCMAKE_BUILD_TYPE=Release
@@ -52,7 +58,7 @@ find_path(GUISLA_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
 # Only the static library target is built and its headers copied; `install` would build the tools.
 ExternalProject_Add(jpeg_build
     SOURCE_DIR ${jpeg_source}
-    BINARY_DIR ${deps_prefix}/jpeg-build
+    BINARY_DIR ${deps_prefix}/${jpeg_tree}-build
     CMAKE_ARGS ${deps_args} -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
         -DWITH_ARITH_ENC=OFF -DWITH_JAVA=OFF
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target jpeg-static
@@ -64,7 +70,7 @@ ExternalProject_Add(jpeg_build
 
 ExternalProject_Add(png_build
     SOURCE_DIR ${png_source}
-    BINARY_DIR ${deps_prefix}/png-build
+    BINARY_DIR ${deps_prefix}/${png_tree}-build
     CMAKE_ARGS ${deps_args} -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
         -DPNG_BUILD_ZLIB=OFF -DZLIB_LIBRARY=${GUISLA_MINGW_ZLIB} -DZLIB_INCLUDE_DIR=${GUISLA_MINGW_ZLIB_INCLUDE}
         -DSKIP_INSTALL_EXECUTABLES=ON -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON
@@ -77,7 +83,7 @@ ExternalProject_Add(png_build
 
 ExternalProject_Add(tiff_build
     SOURCE_DIR ${tiff_source}
-    BINARY_DIR ${deps_prefix}/tiff-build
+    BINARY_DIR ${deps_prefix}/${tiff_tree}-build
     CMAKE_ARGS ${deps_args} -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF
         -Dtiff-opengl=OFF -Dcxx=OFF -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF
         -Dwebp=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dzlib=ON
