@@ -20,6 +20,8 @@ namespace {
 
 constexpr COLORREF kLight = RGB(200, 200, 200);
 constexpr COLORREF kDark = RGB(56, 56, 56);
+constexpr COLORREF kMidDark = RGB(104, 104, 104);
+constexpr COLORREF kMidLight = RGB(152, 152, 152);
 
 // No message box of the program is open (the main window is the only dialog it shows).
 void ExpectNoMessage(const AppProcess &app, HWND main) {
@@ -105,12 +107,13 @@ TEST(PhonePhotos, LargeAndTurnedPhotosShowAndARecipeWithoutPictureShowsNothing) 
     AppProcess app;
     const std::wstring folder = PrepareProgramFolder();
     ASSERT_FALSE(folder.empty()) << LastError();
-    // 16320 x 12240 (200 MP), light grey; and 400 x 300 stored sideways, dark on the left half,
-    // with orientation 6: upright it is 300 x 400, dark on top, fitted 266 x 355.
+    // 16320 x 12240 (200 MP), light grey; and 400 x 300 stored sideways in four greys (dark, two
+    // middle ones, light from top left to bottom right) with orientation 6: turned a quarter
+    // clockwise it is 300 x 400, fitted 266 x 355, the stored bottom left quarter at its top left.
     const std::wstring phone = folder + L"\\movil.jpg";
     ASSERT_TRUE(WriteFileBytes(phone, UniformGreyJpeg(16320, 12240, 200)));
     const std::wstring portrait = folder + L"\\retrato.jpg";
-    ASSERT_TRUE(WriteFileBytes(portrait, WithExifOrientation(TwoToneGreyJpeg(400, 300, 56, 200, 200), 6)));
+    ASSERT_TRUE(WriteFileBytes(portrait, WithExifOrientation(QuarterGreyJpeg(400, 300, 56, 104, 152, 200), 6)));
 
     ASSERT_TRUE(StartProgram(app, folder)) << LastError();
     HWND main = WaitForMainWindow(app);
@@ -140,9 +143,13 @@ TEST(PhonePhotos, LargeAndTurnedPhotosShowAndARecipeWithoutPictureShowsNothing) 
     EXPECT_EQ(GetFileAttributesW(cacheFile.c_str()), INVALID_FILE_ATTRIBUTES);
 
     EnterRecipe(app, main, L"Tortilla en retrato", portrait);
-    ExpectInTheBox(
-        main, L"portrait-upright",
-        {{4, 4, kDark}, {262, 170, kDark}, {4, 185, kLight}, {262, 300, kLight}, {270, 100, kWindowBackground}});
+    // Any other turn or mirror puts another grey in at least one corner.
+    ExpectInTheBox(main, L"portrait-upright",
+                   {{20, 20, kMidLight},
+                    {246, 20, kDark},
+                    {20, 300, kLight},
+                    {246, 300, kMidDark},
+                    {270, 100, kWindowBackground}});
 
     ASSERT_TRUE(PostCommand(main, IDM_EXIT)) << LastError();
     EXPECT_EQ(WaitForExit(app).value_or(999), 0u) << LastError();

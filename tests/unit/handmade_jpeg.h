@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-// A baseline greyscale JPEG of width x height pixels: grey level `left` in the 8-pixel columns
-// left of `split` pixels, `right` from there on (levels are exact at 128 + 8 * k, k in -15..15;
-// others round down to such a step). With `scan` false the file ends right after its headers (a
-// decoding bomb when the sides are large).
-inline std::vector<uint8_t> TwoToneGreyJpeg(uint16_t width, uint16_t height, int left, int right, uint32_t split,
-                                            bool scan = true) {
+// A baseline greyscale JPEG of width x height pixels, each 8 x 8 block of the grey level
+// tone(x, y) of its top left pixel (levels are exact at 128 + 8 * k, k in -15..15; others round
+// down to such a step). With `scan` false the file ends right after its headers (a decoding bomb
+// when the sides are large).
+template <typename Tone>
+std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone &tone, bool scan = true) {
     std::vector<uint8_t> b = {0xFF, 0xD8};
     auto segment = [&b](uint8_t marker, const std::vector<uint8_t> &body) {
         b.insert(b.end(), {0xFF, marker, static_cast<uint8_t>((body.size() + 2) >> 8),
@@ -53,7 +53,7 @@ inline std::vector<uint8_t> TwoToneGreyJpeg(uint16_t width, uint16_t height, int
     b.reserve(b.size() + static_cast<size_t>(columns) * rows / 4 + 64);
     for (uint32_t row = 0; row < rows; ++row) {
         for (uint32_t column = 0; column < columns; ++column) {
-            const int dc = dcOf(column * 8 < split ? left : right);
+            const int dc = dcOf(tone(column * 8, row * 8));
             const int diff = dc - previous;
             previous = dc;
             if (diff == 0) {
@@ -76,6 +76,22 @@ inline std::vector<uint8_t> TwoToneGreyJpeg(uint16_t width, uint16_t height, int
     }
     b.insert(b.end(), {0xFF, 0xD9});
     return b;
+}
+
+// Grey level `left` in the 8-pixel columns left of `split` pixels, `right` from there on.
+inline std::vector<uint8_t> TwoToneGreyJpeg(uint16_t width, uint16_t height, int left, int right, uint32_t split,
+                                            bool scan = true) {
+    return GreyBlocksJpeg(
+        width, height, [=](uint32_t x, uint32_t) { return x < split ? left : right; }, scan);
+}
+
+// Four grey quarters: top left, top right, bottom left, bottom right.
+inline std::vector<uint8_t> QuarterGreyJpeg(uint16_t width, uint16_t height, int topLeft, int topRight, int bottomLeft,
+                                            int bottomRight) {
+    return GreyBlocksJpeg(width, height, [=](uint32_t x, uint32_t y) {
+        const bool right = x >= width / 2u;
+        return y < height / 2u ? (right ? topRight : topLeft) : (right ? bottomRight : bottomLeft);
+    });
 }
 
 // A uniform grey JPEG (see TwoToneGreyJpeg): 200 MP take 0.8 MB and a few milliseconds to make.
