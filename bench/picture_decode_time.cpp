@@ -1,6 +1,7 @@
 // Time and peak memory of the picture display's decoding, natively, for photo-like pictures of
 // the sizes phones and cameras write: JPEGs of 12, 50, 108 and 200 MP, a 100 MP PNG and a 100 MP
-// TIFF (smooth gradients with noise, so that they compress like photos). Each picture is written
+// TIFF (smooth gradients with noise, so that they compress like photos), a 24 MP progressive JPEG
+// and a 200 MP BMP. Each picture is written
 // once into FOLDER, then decoded for the picture box (header, fitting, reduced decoding) in a child
 // process of its own, cold (the file evicted from the page cache: fsync + POSIX_FADV_DONTNEED) and
 // warm, next to one sequential read of the same file in the same state. Peak memory is the child's
@@ -40,7 +41,7 @@ struct Photo {
     }
 };
 
-void WriteJpeg(const std::string &path, uint32_t width, uint32_t height) {
+void WriteJpegOf(const std::string &path, uint32_t width, uint32_t height, bool progressive) {
     std::FILE *file = std::fopen(path.c_str(), "wb");
     jpeg_compress_struct cinfo;
     jpeg_error_mgr error;
@@ -53,6 +54,9 @@ void WriteJpeg(const std::string &path, uint32_t width, uint32_t height) {
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 90, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&cinfo);
+    }
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<uint8_t> row(width * 3);
     Photo photo;
@@ -65,6 +69,47 @@ void WriteJpeg(const std::string &path, uint32_t width, uint32_t height) {
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
+void WriteJpeg(const std::string &path, uint32_t width, uint32_t height) {
+    WriteJpegOf(path, width, height, false);
+}
+
+void WriteProgressiveJpeg(const std::string &path, uint32_t width, uint32_t height) {
+    WriteJpegOf(path, width, height, true);
+}
+
+// An uncompressed 24-bit bitmap, bottom-up.
+void WriteBmp(const std::string &path, uint32_t width, uint32_t height) {
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    const uint32_t stride = (width * 3 + 3) / 4 * 4;
+    uint8_t header[54] = {'B', 'M'};
+    const auto put = [&header](size_t at, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            header[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    };
+    put(2, 54 + static_cast<uint64_t>(stride) * height, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    std::fwrite(header, 1, sizeof header, file);
+    std::vector<uint8_t> rgb(width * 3);
+    std::vector<uint8_t> row(stride, 0);
+    Photo photo;
+    for (uint32_t i = 0; i < height; ++i) {
+        for (uint32_t x = 0; x < width; ++x) {
+            photo.Pixel(x, height - 1 - i, width, height, &rgb[x * 3]);
+            row[x * 3] = rgb[x * 3 + 2];
+            row[x * 3 + 1] = rgb[x * 3 + 1];
+            row[x * 3 + 2] = rgb[x * 3];
+        }
+        std::fwrite(row.data(), 1, stride, file);
+    }
     std::fclose(file);
 }
 
@@ -200,9 +245,14 @@ int main(int argc, char **argv) {
         void (*write)(const std::string &, uint32_t, uint32_t);
     };
     const Case cases[] = {
-        {"JPEG 12 MP", "p12.jpg", 4000, 3000, WriteJpeg},    {"JPEG 50 MP", "p50.jpg", 8160, 6120, WriteJpeg},
-        {"JPEG 108 MP", "p108.jpg", 12000, 9000, WriteJpeg}, {"JPEG 200 MP", "p200.jpg", 16320, 12240, WriteJpeg},
-        {"PNG 100 MP", "p100.png", 11547, 8660, WritePng},   {"TIFF 100 MP (LZW)", "p100.tif", 11547, 8660, WriteTiff},
+        {"JPEG 12 MP", "p12.jpg", 4000, 3000, WriteJpeg},
+        {"JPEG 50 MP", "p50.jpg", 8160, 6120, WriteJpeg},
+        {"JPEG 108 MP", "p108.jpg", 12000, 9000, WriteJpeg},
+        {"JPEG 200 MP", "p200.jpg", 16320, 12240, WriteJpeg},
+        {"PNG 100 MP", "p100.png", 11547, 8660, WritePng},
+        {"TIFF 100 MP (LZW)", "p100.tif", 11547, 8660, WriteTiff},
+        {"progressive JPEG 24 MP", "p24p.jpg", 6000, 4000, WriteProgressiveJpeg},
+        {"BMP 200 MP (24 bits)", "p200.bmp", 16320, 12240, WriteBmp},
     };
     std::printf("| picture | file MB | cache | decode s | decode CPU s | sequential read s | peak memory above start "
                 "MB | reduced to |\n|---|---|---|---|---|---|---|---|\n");

@@ -1,4 +1,4 @@
-// Reduced, upright decoding of JPEG, PNG and TIFF pictures.
+// Reduced, upright decoding of JPEG, PNG, TIFF and BMP pictures.
 //
 // The libraries report fatal errors by longjmp (libjpeg, libpng): the functions that call them
 // keep no object with a destructor alive between their setjmp and the library calls; everything
@@ -437,6 +437,93 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     return DecodeStatus::Ok;
 }
 
+// ---- BMP ----
+
+uint32_t Le32(const uint8_t *p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Uncompressed Windows bitmaps of 1, 4, 8, 24 or 32 bits a pixel (32 bits: blue, green, red and
+// an unused byte, as GDI+ shows them), bottom-up or top-down, read row by row. Compressed ones
+// (run lengths, bit fields other than the plain layout, embedded JPEG or PNG) and the old OS/2
+// headers are Unsupported.
+DecodeStatus DecodeBmp(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight,
+                       std::vector<ReducingCanvas> &canvasHolder) {
+    uint8_t header[54];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header) {
+        return DecodeStatus::Damaged;
+    }
+    const uint32_t pixelsAt = Le32(header + 10);
+    const uint32_t infoSize = Le32(header + 14);
+    const int32_t width = static_cast<int32_t>(Le32(header + 18));
+    const int32_t storedHeight = static_cast<int32_t>(Le32(header + 22));
+    const uint32_t planes = header[26] | (header[27] << 8);
+    const uint32_t bits = header[28] | (header[29] << 8);
+    const uint32_t compression = Le32(header + 30);
+    const uint32_t coloursUsed = Le32(header + 46);
+    if (infoSize < 40 || planes != 1) {
+        return DecodeStatus::Unsupported;
+    }
+    bool plainBitFields = false;
+    if (compression == 3 && bits == 32 && infoSize >= 52) {
+        uint8_t masks[12];
+        if (std::fread(masks, 1, sizeof masks, file) != sizeof masks) {
+            return DecodeStatus::Damaged;
+        }
+        plainBitFields = Le32(masks) == 0x00FF0000u && Le32(masks + 4) == 0x0000FF00u && Le32(masks + 8) == 0x000000FFu;
+    }
+    const bool palette = bits == 1 || bits == 4 || bits == 8;
+    if (!(compression == 0 || plainBitFields) || !(palette || bits == 24 || bits == 32)) {
+        return DecodeStatus::Unsupported;
+    }
+    const uint32_t height =
+        storedHeight < 0 ? 0u - static_cast<uint32_t>(storedHeight) : static_cast<uint32_t>(storedHeight);
+    if (width <= 0 || height == 0 ||
+        !ImageHeaderAcceptable({ImageFormat::Bmp, true, static_cast<uint32_t>(width), height})) {
+        return width <= 0 || height == 0 ? DecodeStatus::Damaged : DecodeStatus::TooLarge;
+    }
+    const uint32_t w = static_cast<uint32_t>(width);
+    // The colour table follows the information header: as many entries as it says, or all that
+    // the depth can index; an index beyond the table is black.
+    uint8_t table[256 * 4] = {};
+    if (palette) {
+        const uint32_t entries = coloursUsed == 0 || coloursUsed > (1u << bits) ? 1u << bits : coloursUsed;
+        if (std::fseek(file, 14 + static_cast<long>(infoSize), SEEK_SET) != 0 ||
+            std::fread(table, 4, entries, file) != entries) {
+            return DecodeStatus::Damaged;
+        }
+    }
+    const size_t stride = (static_cast<size_t>(w) * bits + 31) / 32 * 4;
+    std::vector<uint8_t> row(stride);
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * 3);
+    if (std::fseek(file, static_cast<long>(pixelsAt), SEEK_SET) != 0) {
+        return DecodeStatus::Damaged;
+    }
+    canvasHolder.emplace_back(w, height, ReductionFactor(w, targetWidth), ReductionFactor(height, targetHeight));
+    ReducingCanvas &canvas = canvasHolder.back();
+    for (uint32_t i = 0; i < height; ++i) {
+        if (std::fread(row.data(), 1, stride, file) != stride) {
+            return DecodeStatus::Damaged;
+        }
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t *out = rgb.data() + static_cast<size_t>(x) * 3;
+            const uint8_t *bgr = nullptr;
+            if (palette) {
+                const uint32_t perByte = 8 / bits;
+                const uint32_t shift = 8 - bits * (x % perByte + 1);
+                bgr = table + ((row[x / perByte] >> shift) & ((1u << bits) - 1)) * 4;
+            } else {
+                bgr = row.data() + static_cast<size_t>(x) * (bits / 8);
+            }
+            out[0] = bgr[2];
+            out[1] = bgr[1];
+            out[2] = bgr[0];
+        }
+        canvas.AddRow(storedHeight < 0 ? i : height - 1 - i, 0, 1, rgb.data(), w, false);
+    }
+    return DecodeStatus::Ok;
+}
+
 } // namespace
 
 uint32_t ReductionFactor(uint64_t side, uint32_t target) {
@@ -478,6 +565,9 @@ ReducedPicture DecodeReducedPicture(std::FILE *file, const ImageHeader &header, 
     }
     case ImageFormat::Tiff:
         result.status = DecodeTiff(file, targetWidth, targetHeight, canvas);
+        break;
+    case ImageFormat::Bmp:
+        result.status = DecodeBmp(file, targetWidth, targetHeight, canvas);
         break;
     default:
         result.status = DecodeStatus::Unsupported;

@@ -178,6 +178,57 @@ Bytes EncodeTiff(const TempFolder &folder, uint32_t width, uint32_t height, uint
     return out;
 }
 
+// An uncompressed BMP of 8 (a palette of the picture's colours), 24 or 32 bits a pixel,
+// bottom-up or top-down.
+Bytes EncodeBmp(uint32_t width, uint32_t height, int bits, bool topDown, const Rgba &pixel) {
+    std::vector<uint32_t> colours;
+    if (bits == 8) {
+        for (uint32_t y = 0; y < height; ++y) {
+            for (uint32_t x = 0; x < width; ++x) {
+                if (std::find(colours.begin(), colours.end(), pixel(x, y)) == colours.end()) {
+                    colours.push_back(pixel(x, y));
+                }
+            }
+        }
+    }
+    const uint32_t stride = (width * static_cast<uint32_t>(bits) + 31) / 32 * 4;
+    const uint32_t pixelsAt = 54 + 4 * static_cast<uint32_t>(colours.size());
+    Bytes b(pixelsAt + static_cast<size_t>(stride) * height, 0);
+    const auto put = [&b](size_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, static_cast<uint32_t>(b.size()), 4);
+    put(10, pixelsAt, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, topDown ? 0u - height : height, 4);
+    put(26, 1, 2);
+    put(28, static_cast<uint32_t>(bits), 2);
+    put(46, static_cast<uint32_t>(colours.size()), 4);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        put(54 + 4 * i, colours[i] & 0xFFFFFF, 4);
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t *row = b.data() + pixelsAt + static_cast<size_t>(topDown ? y : height - 1 - y) * stride;
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t colour = pixel(x, y);
+            if (bits == 8) {
+                row[x] = static_cast<uint8_t>(std::find(colours.begin(), colours.end(), colour) - colours.begin());
+            } else {
+                uint8_t *p = row + static_cast<size_t>(x) * static_cast<size_t>(bits / 8);
+                p[0] = static_cast<uint8_t>(colour);
+                p[1] = static_cast<uint8_t>(colour >> 8);
+                p[2] = static_cast<uint8_t>(colour >> 16);
+            }
+        }
+    }
+    return b;
+}
+
 ImageHeader HeaderOf(const Bytes &file) {
     return ReadImageHeader([&file](uint64_t offset, uint8_t *buffer, size_t count) -> size_t {
         if (offset >= file.size()) {
@@ -271,6 +322,9 @@ TEST(PictureDecode, EveryFormatReducedToNoLessThanTheFittedSize) {
         {"png transparent", EncodePng(1000, 700, PNG_COLOR_TYPE_RGBA, true, transparentRight), 0xFFFFFFFF},
         {"tiff rgb", EncodeTiff(folder, 1000, 700, PHOTOMETRIC_RGB, 1, halves), kBlue},
         {"tiff grey", EncodeTiff(folder, 1000, 700, PHOTOMETRIC_MINISBLACK, 1, halves), 0xFF000000},
+        {"bmp 24 bits", EncodeBmp(1000, 700, 24, false, halves), kBlue},
+        {"bmp palette top-down", EncodeBmp(1000, 700, 8, true, halves), kBlue},
+        {"bmp 32 bits", EncodeBmp(1000, 700, 32, false, halves), kBlue},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -286,6 +340,17 @@ TEST(PictureDecode, EveryFormatReducedToNoLessThanTheFittedSize) {
         // The border between the halves falls in the middle, in every pass of an interlaced file.
         EXPECT_TRUE(Near(At(picture, picture.width / 2 - 2, 0), left));
         EXPECT_TRUE(Near(At(picture, picture.width / 2 + 2, 0), c.right));
+    }
+    // A bitmap's rows, stored from the bottom up or from the top down, land where they belong.
+    for (const bool topDown : {false, true}) {
+        SCOPED_TRACE(topDown ? "bmp top-down" : "bmp bottom-up");
+        const ReducedPicture quarters = Decode(
+            EncodeBmp(64, 48, topDown ? 8 : 24, topDown, [](uint32_t x, uint32_t y) { return Quarters(x, y, 64, 48); }),
+            64, 48);
+        ASSERT_EQ(quarters.status, DecodeStatus::Ok);
+        EXPECT_EQ(At(quarters, 0, 0), kRed);
+        EXPECT_EQ(At(quarters, 63, 0), kGreen);
+        EXPECT_EQ(At(quarters, 0, 47), kBlue);
     }
 }
 
@@ -345,6 +410,9 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     Bytes tiff = EncodeTiff(folder, 400, 300, PHOTOMETRIC_RGB, 1, halves);
     Bytes cutTiff(tiff.begin(), tiff.begin() + 200); // the directory lies at the end
     EXPECT_EQ(Decode(cutTiff, 327, 245).status, DecodeStatus::Damaged);
+    Bytes cutBmp = EncodeBmp(400, 300, 24, false, halves);
+    cutBmp.resize(cutBmp.size() - 1);
+    EXPECT_EQ(Decode(cutBmp, 327, 245).status, DecodeStatus::Damaged);
 }
 
 // Every committed input of both image fuzz targets (seeds, grown corpora, fault inputs kept),
