@@ -1,7 +1,7 @@
 // Time and peak memory of the picture display's decoding, natively, for photo-like pictures of
 // the sizes phones and cameras write: JPEGs of 12, 50, 108 and 200 MP, a 100 MP PNG and a 100 MP
-// TIFF (smooth gradients with noise, so that they compress like photos), a 24 MP progressive JPEG
-// and a 200 MP BMP. Each picture is written
+// TIFF (smooth gradients with noise, so that they compress like photos), a 24 MP progressive JPEG,
+// a 200 MP BMP and a 200 MP GIF. Each picture is written
 // once into FOLDER, then decoded for the picture box (header, fitting, reduced decoding) in a child
 // process of its own, cold (the file evicted from the page cache: fsync + POSIX_FADV_DONTNEED) and
 // warm, next to one sequential read of the same file in the same state. Peak memory is the child's
@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <tiffio.h>
@@ -111,6 +112,32 @@ void WriteBmp(const std::string &path, uint32_t width, uint32_t height) {
         std::fwrite(row.data(), 1, stride, file);
     }
     std::fclose(file);
+}
+
+// A GIF in the 216 colours of a 6 x 6 x 6 cube.
+void WriteGif(const std::string &path, uint32_t width, uint32_t height) {
+    std::vector<GifColorType> cube(256);
+    for (int i = 0; i < 216; ++i) {
+        cube[i] = {static_cast<GifByteType>(i / 36 * 51), static_cast<GifByteType>(i / 6 % 6 * 51),
+                   static_cast<GifByteType>(i % 6 * 51)};
+    }
+    int error = 0;
+    GifFileType *gif = EGifOpenFileName(path.c_str(), false, &error);
+    ColorMapObject *map = GifMakeMapObject(256, cube.data());
+    EGifPutScreenDesc(gif, static_cast<int>(width), static_cast<int>(height), 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, static_cast<int>(width), static_cast<int>(height), false, nullptr);
+    std::vector<uint8_t> rgb(3);
+    std::vector<GifPixelType> line(width);
+    Photo photo;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            photo.Pixel(x, y, width, height, rgb.data());
+            line[x] = static_cast<GifPixelType>((rgb[0] + 25) / 51 * 36 + (rgb[1] + 25) / 51 * 6 + (rgb[2] + 25) / 51);
+        }
+        EGifPutLine(gif, line.data(), static_cast<int>(width));
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
 }
 
 void WritePng(const std::string &path, uint32_t width, uint32_t height) {
@@ -253,6 +280,7 @@ int main(int argc, char **argv) {
         {"TIFF 100 MP (LZW)", "p100.tif", 11547, 8660, WriteTiff},
         {"progressive JPEG 24 MP", "p24p.jpg", 6000, 4000, WriteProgressiveJpeg},
         {"BMP 200 MP (24 bits)", "p200.bmp", 16320, 12240, WriteBmp},
+        {"GIF 200 MP", "p200.gif", 16320, 12240, WriteGif},
     };
     std::printf("| picture | file MB | cache | decode s | decode CPU s | sequential read s | peak memory above start "
                 "MB | reduced to |\n|---|---|---|---|---|---|---|---|\n");

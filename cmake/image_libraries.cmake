@@ -1,25 +1,29 @@
-# The image decoders of the picture display: libjpeg-turbo, libpng (with zlib) and libtiff.
+# The image decoders of the picture display: libjpeg-turbo, libpng (with zlib), libtiff and giflib.
 # Natively they are Debian's -dev packages. For Windows they are built from Debian's source trees
 # (scripts/setup unpacks them into /usr/src) with the same toolchain, as static libraries
 # only: no shared libraries, tools, tests or documentation, and no SIMD (the display decodes JPEGs
 # at 1/8 scale, where the inverse DCT is next to nothing; the entropy decoding is plain C anyway).
-# Each is offered as an interface target: guisla_jpeg, guisla_png, guisla_tiff.
+# Each is offered as an interface target: guisla_jpeg, guisla_png, guisla_tiff, guisla_gif.
 add_library(guisla_jpeg INTERFACE)
 add_library(guisla_png INTERFACE)
 add_library(guisla_tiff INTERFACE)
+add_library(guisla_gif INTERFACE)
 
 if(NOT WIN32)
     find_package(JPEG REQUIRED)
     find_package(PNG REQUIRED)
     find_package(TIFF REQUIRED)
+    find_package(GIF REQUIRED)
     target_link_libraries(guisla_jpeg INTERFACE JPEG::JPEG)
     target_link_libraries(guisla_png INTERFACE PNG::PNG)
     target_link_libraries(guisla_tiff INTERFACE TIFF::TIFF)
+    target_link_libraries(guisla_gif INTERFACE GIF::GIF)
     return()
 endif()
 
 include(ExternalProject)
-# Debian's source trees as scripts/setup unpacks them into /usr/src (the newest of each).
+# Debian's source trees as scripts/setup unpacks them into /usr/src (the newest of each, holding
+# the file named by the optional third argument; by default its CMakeLists.txt).
 function(guisla_source_tree variable pattern)
     file(GLOB trees LIST_DIRECTORIES true /usr/src/${pattern})
     set(found "")
@@ -27,7 +31,11 @@ function(guisla_source_tree variable pattern)
         list(SORT trees)
         list(POP_BACK trees found)
     endif()
-    if(NOT EXISTS "${found}/CMakeLists.txt")
+    set(marker CMakeLists.txt)
+    if(ARGC GREATER 2)
+        set(marker ${ARGV2})
+    endif()
+    if(NOT EXISTS "${found}/${marker}")
         message(FATAL_ERROR "/usr/src/${pattern} not found: run scripts/setup")
     endif()
     set(${variable} "${found}" PARENT_SCOPE)
@@ -105,3 +113,12 @@ target_include_directories(guisla_tiff INTERFACE ${deps_prefix}/include)
 target_link_libraries(guisla_jpeg INTERFACE ${deps_prefix}/lib/libjpeg.a)
 target_link_libraries(guisla_png INTERFACE ${deps_prefix}/lib/libpng.a ${GUISLA_MINGW_ZLIB})
 target_link_libraries(guisla_tiff INTERFACE ${deps_prefix}/lib/libtiff.a ${GUISLA_MINGW_ZLIB})
+
+# giflib has no CMake build of its own: its library is six C files, compiled here.
+guisla_source_tree(GUISLA_GIF_SOURCE_DIR "giflib-*" dgif_lib.c)
+add_library(guisla_giflib STATIC EXCLUDE_FROM_ALL)
+foreach(name dgif_lib egif_lib gifalloc gif_err gif_hash openbsd-reallocarray)
+    target_sources(guisla_giflib PRIVATE ${GUISLA_GIF_SOURCE_DIR}/${name}.c)
+endforeach()
+target_include_directories(guisla_giflib PUBLIC ${GUISLA_GIF_SOURCE_DIR})
+target_link_libraries(guisla_gif INTERFACE guisla_giflib)

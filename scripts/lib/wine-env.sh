@@ -67,7 +67,8 @@ guisla_have_packages() {
         command -v Xvfb >/dev/null 2>&1 && command -v cmake >/dev/null 2>&1 &&
         command -v import >/dev/null 2>&1 && [ -d /usr/src/googletest ] && [ -d /usr/share/wine/fonts ] &&
         [ -f /usr/include/nlohmann/json.hpp ] && [ -f /usr/include/libxml2/libxml/HTMLparser.h ] &&
-        ls -d /usr/src/libxml2-*/ >/dev/null 2>&1 && command -v chromium >/dev/null 2>&1
+        ls -d /usr/src/libxml2-*/ /usr/src/libjpeg-turbo-*/ /usr/src/libpng1.6-*/ /usr/src/tiff-*/ \
+            /usr/src/giflib-*/ >/dev/null 2>&1 && [ -f /usr/include/gif_lib.h ] && command -v chromium >/dev/null 2>&1
 }
 
 guisla_configure_win() {

@@ -1,16 +1,18 @@
-// Reduced, upright decoding of JPEG, PNG, TIFF and BMP pictures.
+// Reduced, upright decoding of JPEG, PNG, TIFF, BMP and GIF pictures.
 //
 // The libraries report fatal errors by longjmp (libjpeg, libpng): the functions that call them
 // keep no object with a destructor alive between their setjmp and the library calls; everything
 // that must be released is owned by the caller's frame.
 #include "search/picture_decode.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
 #include <jpeglib.h>
 
 #include <jerror.h>
+#include <gif_lib.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -524,6 +526,127 @@ DecodeStatus DecodeBmp(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
     return DecodeStatus::Ok;
 }
 
+// ---- GIF ----
+
+int GifRead(GifFileType *gif, GifByteType *bytes, int count) {
+    return static_cast<int>(std::fread(bytes, 1, static_cast<size_t>(count), static_cast<std::FILE *>(gif->UserData)));
+}
+
+class GifHandle {
+public:
+    explicit GifHandle(GifFileType *gif) : gif_(gif) {}
+    ~GifHandle() {
+        if (gif_ != nullptr) {
+            DGifCloseFile(gif_, nullptr);
+        }
+    }
+    GifHandle(const GifHandle &) = delete;
+    GifHandle &operator=(const GifHandle &) = delete;
+    GifFileType *Get() const { return gif_; }
+
+private:
+    GifFileType *gif_;
+};
+
+// The first image of a GIF (as GDI+ shows it), read row by row in any interlacing, placed on its
+// screen; what the image leaves uncovered, and its transparent colour, show white.
+DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight,
+                       std::vector<ReducingCanvas> &canvasHolder) {
+    int error = 0;
+    GifHandle gif(DGifOpen(file, GifRead, &error));
+    if (gif.Get() == nullptr) {
+        return DecodeStatus::Damaged;
+    }
+    int transparent = -1;
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.Get(), &record) != GIF_OK || record == TERMINATE_RECORD_TYPE) {
+            return DecodeStatus::Damaged; // no image
+        }
+        if (record == IMAGE_DESC_RECORD_TYPE) {
+            break;
+        }
+        if (record != EXTENSION_RECORD_TYPE) {
+            continue;
+        }
+        int code = 0;
+        GifByteType *block = nullptr;
+        if (DGifGetExtension(gif.Get(), &code, &block) != GIF_OK) {
+            return DecodeStatus::Damaged;
+        }
+        if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4 && (block[1] & 0x01) != 0) {
+            transparent = block[4];
+        }
+        while (block != nullptr) {
+            if (DGifGetExtensionNext(gif.Get(), &block) != GIF_OK) {
+                return DecodeStatus::Damaged;
+            }
+        }
+    }
+    if (DGifGetImageDesc(gif.Get()) != GIF_OK) {
+        return DecodeStatus::Damaged;
+    }
+    const GifImageDesc &image = gif.Get()->Image;
+    const ColorMapObject *colours = image.ColorMap != nullptr ? image.ColorMap : gif.Get()->SColorMap;
+    const uint32_t left = static_cast<uint32_t>(image.Left);
+    const uint32_t top = static_cast<uint32_t>(image.Top);
+    const uint32_t frameWidth = static_cast<uint32_t>(image.Width);
+    const uint32_t frameHeight = static_cast<uint32_t>(image.Height);
+    const uint32_t width = std::max<uint32_t>(static_cast<uint32_t>(gif.Get()->SWidth), left + frameWidth);
+    const uint32_t height = std::max<uint32_t>(static_cast<uint32_t>(gif.Get()->SHeight), top + frameHeight);
+    if (width == 0 || height == 0 || frameWidth == 0 || frameHeight == 0) {
+        return DecodeStatus::Damaged;
+    }
+    if (!ImageHeaderAcceptable({ImageFormat::Gif, true, width, height})) {
+        return DecodeStatus::TooLarge;
+    }
+    canvasHolder.emplace_back(width, height, ReductionFactor(width, targetWidth),
+                              ReductionFactor(height, targetHeight));
+    ReducingCanvas &canvas = canvasHolder.back();
+    std::vector<GifPixelType> line(frameWidth);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3, 255);
+    std::vector<bool> covered(height, false);
+    const auto addFrameRow = [&](uint32_t y) {
+        for (uint32_t x = 0; x < frameWidth; ++x) {
+            uint8_t *p = rgb.data() + static_cast<size_t>(left + x) * 3;
+            const int index = line[x];
+            if (index == transparent) {
+                p[0] = p[1] = p[2] = 255;
+            } else if (colours != nullptr && index < colours->ColorCount) {
+                p[0] = colours->Colors[index].Red;
+                p[1] = colours->Colors[index].Green;
+                p[2] = colours->Colors[index].Blue;
+            } else {
+                p[0] = p[1] = p[2] = 0;
+            }
+        }
+        canvas.AddRow(top + y, 0, 1, rgb.data(), width, false);
+        covered[top + y] = true;
+    };
+    // An interlaced image comes in four passes: every 8th row from 0, every 8th from 4, every
+    // 4th from 2, every 2nd from 1.
+    const uint32_t starts[4] = {0, 4, 2, 1};
+    const uint32_t steps[4] = {8, 8, 4, 2};
+    const int passes = image.Interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const uint32_t start = image.Interlace ? starts[pass] : 0;
+        const uint32_t step = image.Interlace ? steps[pass] : 1;
+        for (uint32_t y = start; y < frameHeight; y += step) {
+            if (DGifGetLine(gif.Get(), line.data(), static_cast<int>(frameWidth)) != GIF_OK) {
+                return DecodeStatus::Damaged;
+            }
+            addFrameRow(y);
+        }
+    }
+    std::fill(rgb.begin(), rgb.end(), 255);
+    for (uint32_t y = 0; y < height; ++y) {
+        if (!covered[y]) {
+            canvas.AddRow(y, 0, 1, rgb.data(), width, false);
+        }
+    }
+    return DecodeStatus::Ok;
+}
+
 } // namespace
 
 uint32_t ReductionFactor(uint64_t side, uint32_t target) {
@@ -568,6 +691,9 @@ ReducedPicture DecodeReducedPicture(std::FILE *file, const ImageHeader &header, 
         break;
     case ImageFormat::Bmp:
         result.status = DecodeBmp(file, targetWidth, targetHeight, canvas);
+        break;
+    case ImageFormat::Gif:
+        result.status = DecodeGif(file, targetWidth, targetHeight, canvas);
         break;
     default:
         result.status = DecodeStatus::Unsupported;

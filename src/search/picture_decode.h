@@ -1,5 +1,5 @@
-// Decoding a picture for the picture box in bounded memory: JPEG, PNG, TIFF and BMP files are read
-// row by row and reduced as they are read (JPEGs first by the decoder's own DCT scaling, 1/2 to
+// Decoding a picture for the picture box in bounded memory: JPEG, PNG, TIFF, BMP and GIF files are
+// read row by row and reduced as they are read (JPEGs first by the decoder's own DCT scaling, 1/2 to
 // 1/8), then turned upright by their stated orientation. The result is small (about the size of
 // the box, at most twice it in each direction), whatever the picture's size; drawing it into the
 // fitted bitmap is left to the caller. Portable: libjpeg-turbo, libpng and libtiff over a FILE.
@@ -42,7 +42,7 @@ inline constexpr uint64_t kProgressiveJpegMemoryLimit = kWholePictureLimit * 3 *
 // (format, stored size, orientation), reduced so that the upright result is at least
 // fittedWidth x fittedHeight where the picture has as many pixels (each output pixel is the mean of
 // a block of whole source pixels). A picture of more than kMaxPicturePixels pixels is TooLarge
-// before anything is allocated. Formats other than JPEG, PNG, TIFF and BMP, TIFF layouts other
+// before anything is allocated. Formats other than JPEG, PNG, TIFF, BMP and GIF, TIFF layouts other
 // than 8-bit strips of grey, palette or RGB(A) samples, and BMPs other than uncompressed ones of
 // 1, 4, 8, 24 or 32 bits a pixel, are Unsupported.
 ReducedPicture DecodeReducedPicture(std::FILE *file, const ImageHeader &header, uint32_t fittedWidth,

@@ -104,15 +104,15 @@ void ShowRefusalMessage(const std::wstring &text) {
 }
 
 // Pictures of up to this many pixels are decoded whole by GDI+, as they always were (a few
-// megabytes); larger JPEG, PNG, TIFF and BMP pictures are read reduced (picture_decode.h).
+// megabytes); larger JPEG, PNG, TIFF, BMP and GIF pictures are read reduced (picture_decode.h).
 constexpr uint64_t kWholeDecodingPixels = 4'000'000;
-// Formats without a reduced decoder (GIF, icons, unusual TIFF and BMP layouts) are decoded whole by
+// Formats without a reduced decoder (icons, unusual TIFF and BMP layouts) are decoded whole by
 // GDI+ up to this size.
 constexpr uint64_t kWholeDecodingLimit = kWholePictureLimit;
 
 bool HasReducedDecoder(ImageFormat format) {
     return format == ImageFormat::Jpeg || format == ImageFormat::Png || format == ImageFormat::Tiff ||
-           format == ImageFormat::Bmp;
+           format == ImageFormat::Bmp || format == ImageFormat::Gif;
 }
 
 // Draws an image (width x height pixels) over white into a new screen bitmap of `size`, with the

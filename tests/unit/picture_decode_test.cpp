@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <gif_lib.h>
 #include <png.h>
 #include <tiffio.h>
 
@@ -229,6 +230,64 @@ Bytes EncodeBmp(uint32_t width, uint32_t height, int bits, bool topDown, const R
     return b;
 }
 
+// A GIF of a palette of the picture's colours (at most 256), interlaced or not, its image placed
+// at (left, top) on a screen of screenWidth x screenHeight; colour `transparent` (when not 0) is
+// stored as the transparent index.
+Bytes EncodeGif(uint32_t width, uint32_t height, bool interlaced, const Rgba &pixel, uint32_t screenWidth = 0,
+                uint32_t screenHeight = 0, uint32_t left = 0, uint32_t top = 0, uint32_t transparent = 0) {
+    std::vector<uint32_t> colours;
+    std::vector<GifPixelType> indices(static_cast<size_t>(width) * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t colour = pixel(x, y);
+            auto it = std::find(colours.begin(), colours.end(), colour);
+            if (it == colours.end()) {
+                colours.push_back(colour);
+                it = colours.end() - 1;
+            }
+            indices[static_cast<size_t>(y) * width + x] = static_cast<GifPixelType>(it - colours.begin());
+        }
+    }
+    while (colours.size() < 2 || (colours.size() & (colours.size() - 1)) != 0) {
+        colours.push_back(0); // a colour map's size is a power of two
+    }
+    std::vector<GifColorType> map(colours.size());
+    for (size_t i = 0; i < colours.size(); ++i) {
+        map[i] = {static_cast<GifByteType>(colours[i] >> 16), static_cast<GifByteType>(colours[i] >> 8),
+                  static_cast<GifByteType>(colours[i])};
+    }
+    Bytes out;
+    int error = 0;
+    GifFileType *gif = EGifOpen(
+        &out,
+        [](GifFileType *g, const GifByteType *bytes, int count) {
+            auto *target = static_cast<Bytes *>(g->UserData);
+            target->insert(target->end(), bytes, bytes + count);
+            return count;
+        },
+        &error);
+    ColorMapObject *colourMap = GifMakeMapObject(static_cast<int>(map.size()), map.data());
+    EGifPutScreenDesc(gif, static_cast<int>(screenWidth ? screenWidth : width),
+                      static_cast<int>(screenHeight ? screenHeight : height), 8, 0, colourMap);
+    if (transparent != 0) {
+        const auto at = std::find(colours.begin(), colours.end(), transparent) - colours.begin();
+        const GifByteType control[4] = {0x01, 0, 0, static_cast<GifByteType>(at)};
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    }
+    EGifPutImageDesc(gif, static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
+                     static_cast<int>(height), interlaced, nullptr);
+    const uint32_t starts[4] = {0, 4, 2, 1};
+    const uint32_t steps[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
+        for (uint32_t y = interlaced ? starts[pass] : 0; y < height; y += interlaced ? steps[pass] : 1) {
+            EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * width, static_cast<int>(width));
+        }
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(colourMap);
+    return out;
+}
+
 ImageHeader HeaderOf(const Bytes &file) {
     return ReadImageHeader([&file](uint64_t offset, uint8_t *buffer, size_t count) -> size_t {
         if (offset >= file.size()) {
@@ -325,6 +384,10 @@ TEST(PictureDecode, EveryFormatReducedToNoLessThanTheFittedSize) {
         {"bmp 24 bits", EncodeBmp(1000, 700, 24, false, halves), kBlue},
         {"bmp palette top-down", EncodeBmp(1000, 700, 8, true, halves), kBlue},
         {"bmp 32 bits", EncodeBmp(1000, 700, 32, false, halves), kBlue},
+        {"gif", EncodeGif(1000, 700, false, halves), kBlue},
+        {"gif interlaced", EncodeGif(1000, 700, true, halves), kBlue},
+        {"gif transparent", EncodeGif(1000, 700, false, halves, 0, 0, 0, 0, kBlue), 0xFFFFFFFF},
+        {"gif image on a larger screen", EncodeGif(500, 700, false, halves, 1000, 700), 0xFFFFFFFF},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -413,6 +476,9 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     Bytes cutBmp = EncodeBmp(400, 300, 24, false, halves);
     cutBmp.resize(cutBmp.size() - 1);
     EXPECT_EQ(Decode(cutBmp, 327, 245).status, DecodeStatus::Damaged);
+    Bytes cutGif = EncodeGif(400, 300, false, halves);
+    cutGif.resize(cutGif.size() / 2);
+    EXPECT_EQ(Decode(cutGif, 327, 245).status, DecodeStatus::Damaged);
 }
 
 // Every committed input of both image fuzz targets (seeds, grown corpora, fault inputs kept),
