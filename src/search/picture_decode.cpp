@@ -24,8 +24,8 @@ namespace {
 class ReducingCanvas {
 public:
     ReducingCanvas(uint32_t width, uint32_t height, uint32_t factorX, uint32_t factorY)
-        : width_((width + factorX - 1) / factorX), height_((height + factorY - 1) / factorY), factorY_(factorY),
-          sums_(static_cast<size_t>(width_) * height_ * 4), column_(width) {
+        : width_((width + factorX - 1) / factorX), height_((height + factorY - 1) / factorY), factorX_(factorX),
+          factorY_(factorY), sums_(static_cast<size_t>(width_) * height_ * 4), column_(width) {
         for (uint32_t x = 0; x < width; ++x) {
             column_[x] = x / factorX;
         }
@@ -51,6 +51,29 @@ public:
                 cell[2] += p[2];
             }
             cell[3] += 1;
+        }
+    }
+
+    // Adds white pixels at columns x0 .. x1 - 1 of rows y0 .. y1 - 1, a block at a time: what a
+    // picture leaves uncovered costs nothing per pixel, however large it says it is.
+    void AddWhite(uint32_t y0, uint32_t y1, uint32_t x0, uint32_t x1) {
+        if (y0 >= y1 || x0 >= x1) {
+            return;
+        }
+        for (uint32_t by = y0 / factorY_; by < height_ && static_cast<uint64_t>(by) * factorY_ < y1; ++by) {
+            const uint64_t rows = std::min<uint64_t>(y1, (static_cast<uint64_t>(by) + 1) * factorY_) -
+                                  std::max<uint64_t>(y0, static_cast<uint64_t>(by) * factorY_);
+            uint32_t *row = sums_.data() + static_cast<size_t>(by) * width_ * 4;
+            for (uint32_t bx = x0 / factorX_; bx < width_ && static_cast<uint64_t>(bx) * factorX_ < x1; ++bx) {
+                const uint64_t columns = std::min<uint64_t>(x1, (static_cast<uint64_t>(bx) + 1) * factorX_) -
+                                         std::max<uint64_t>(x0, static_cast<uint64_t>(bx) * factorX_);
+                const auto count = static_cast<uint32_t>(rows * columns);
+                uint32_t *cell = row + static_cast<size_t>(bx) * 4;
+                cell[0] += 255 * count;
+                cell[1] += 255 * count;
+                cell[2] += 255 * count;
+                cell[3] += count;
+            }
         }
     }
 
@@ -112,6 +135,7 @@ public:
 private:
     uint32_t width_;
     uint32_t height_;
+    uint32_t factorX_;
     uint32_t factorY_;
     std::vector<uint32_t> sums_;   // R, G, B, count per block
     std::vector<uint32_t> column_; // block column of each source column
@@ -604,11 +628,10 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
                               ReductionFactor(height, targetHeight));
     ReducingCanvas &canvas = canvasHolder.back();
     std::vector<GifPixelType> line(frameWidth);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3, 255);
-    std::vector<bool> covered(height, false);
+    std::vector<uint8_t> rgb(static_cast<size_t>(frameWidth) * 3);
     const auto addFrameRow = [&](uint32_t y) {
         for (uint32_t x = 0; x < frameWidth; ++x) {
-            uint8_t *p = rgb.data() + static_cast<size_t>(left + x) * 3;
+            uint8_t *p = rgb.data() + static_cast<size_t>(x) * 3;
             const int index = line[x];
             if (index == transparent) {
                 p[0] = p[1] = p[2] = 255;
@@ -620,8 +643,9 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
                 p[0] = p[1] = p[2] = 0;
             }
         }
-        canvas.AddRow(top + y, 0, 1, rgb.data(), width, false);
-        covered[top + y] = true;
+        canvas.AddRow(top + y, left, 1, rgb.data(), frameWidth, false);
+        canvas.AddWhite(top + y, top + y + 1, 0, left);
+        canvas.AddWhite(top + y, top + y + 1, left + frameWidth, width);
     };
     // An interlaced image comes in four passes: every 8th row from 0, every 8th from 4, every
     // 4th from 2, every 2nd from 1.
@@ -638,12 +662,8 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
             addFrameRow(y);
         }
     }
-    std::fill(rgb.begin(), rgb.end(), 255);
-    for (uint32_t y = 0; y < height; ++y) {
-        if (!covered[y]) {
-            canvas.AddRow(y, 0, 1, rgb.data(), width, false);
-        }
-    }
+    canvas.AddWhite(0, top, 0, width);
+    canvas.AddWhite(top + frameHeight, height, 0, width);
     return DecodeStatus::Ok;
 }
 
