@@ -436,13 +436,15 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     EXPECT_EQ(Decode(bomb, 327, 327).status, DecodeStatus::TooLarge);
     // A progressive JPEG keeps every coefficient while it is read: 5000 x 5000 needs 75 MB, more
     // than other pictures may take, and is shown all the same, as such pictures always were; one
-    // beyond the pictures ever decoded whole is refused from its header.
-    const Bytes progressive = EncodeJpeg(
-        5000, 5000, [](uint32_t x, uint32_t y) { return Quarters(x, y, 5000, 5000); }, true);
+    // beyond the pictures ever decoded whole is refused from its header. Turned by its
+    // orientation 6 like any other: the stored bottom left corner comes to the top left.
+    const Rgba quarters = [](uint32_t x, uint32_t y) { return Quarters(x, y, 5000, 5000); };
+    const Bytes progressive = WithExifOrientation(EncodeJpeg(5000, 5000, quarters, true), 6);
     const ReducedPicture shown = Decode(progressive, 327, 327);
     ASSERT_EQ(shown.status, DecodeStatus::Ok);
-    EXPECT_TRUE(Near(At(shown, 0, 0), Quarters(0, 0, 5000, 5000)));
-    EXPECT_TRUE(Near(At(shown, shown.width - 1, shown.height - 1), Quarters(4999, 4999, 5000, 5000)));
+    EXPECT_TRUE(Near(At(shown, 0, 0), kBlue));
+    EXPECT_TRUE(Near(At(shown, shown.width - 1, 0), kRed));
+    EXPECT_TRUE(Near(At(shown, shown.width - 1, shown.height - 1), kGreen));
     Bytes hugeProgressive = UniformGreyJpeg(10001, 10000, 128);
     for (size_t i = 0; i + 1 < hugeProgressive.size(); ++i) {
         if (hugeProgressive[i] == 0xFF && hugeProgressive[i + 1] == 0xC0) {
