@@ -48,12 +48,23 @@ set(png_source ${GUISLA_PNG_SOURCE_DIR})
 set(tiff_source ${GUISLA_TIFF_SOURCE_DIR})
 
 set(deps_prefix ${CMAKE_BINARY_DIR}/image-libraries)
-# Each library is built in a folder named after its source tree, so that a newer Debian version
-# (a security update unpacked beside the old one) is built afresh instead of failing on the build
-# folder of the old one.
-get_filename_component(jpeg_tree ${jpeg_source} NAME)
-get_filename_component(png_tree ${png_source} NAME)
-get_filename_component(tiff_tree ${tiff_source} NAME)
+# Each library is built, with its own step stamps, in folders named after its Debian package and
+# version (as in its debian/changelog, without epoch), so that another version is built afresh
+# instead of failing on, or being taken for, the build of the old one: a newer tree unpacked
+# beside the old one, or a security update of the same upstream version unpacked in its place.
+function(guisla_tree_key variable source)
+    get_filename_component(key ${source} NAME)
+    if(EXISTS ${source}/debian/changelog)
+        file(STRINGS ${source}/debian/changelog top LIMIT_COUNT 1)
+        if(top MATCHES "^([^ ]+) \\(([0-9]+:)?([^)]+)\\)")
+            set(key "${CMAKE_MATCH_1}_${CMAKE_MATCH_3}")
+        endif()
+    endif()
+    set(${variable} ${key} PARENT_SCOPE)
+endfunction()
+guisla_tree_key(jpeg_tree ${jpeg_source})
+guisla_tree_key(png_tree ${png_source})
+guisla_tree_key(tiff_tree ${tiff_source})
 set(deps_args
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
     -DCMAKE_BUILD_TYPE=Release
@@ -67,6 +78,7 @@ find_path(GUISLA_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
 ExternalProject_Add(jpeg_build
     SOURCE_DIR ${jpeg_source}
     BINARY_DIR ${deps_prefix}/${jpeg_tree}-build
+    STAMP_DIR ${deps_prefix}/${jpeg_tree}-stamp
     CMAKE_ARGS ${deps_args} -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
         -DWITH_ARITH_ENC=OFF -DWITH_JAVA=OFF
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target jpeg-static
@@ -79,6 +91,7 @@ ExternalProject_Add(jpeg_build
 ExternalProject_Add(png_build
     SOURCE_DIR ${png_source}
     BINARY_DIR ${deps_prefix}/${png_tree}-build
+    STAMP_DIR ${deps_prefix}/${png_tree}-stamp
     CMAKE_ARGS ${deps_args} -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
         -DPNG_BUILD_ZLIB=OFF -DZLIB_LIBRARY=${GUISLA_MINGW_ZLIB} -DZLIB_INCLUDE_DIR=${GUISLA_MINGW_ZLIB_INCLUDE}
         -DSKIP_INSTALL_EXECUTABLES=ON -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON
@@ -92,6 +105,7 @@ ExternalProject_Add(png_build
 ExternalProject_Add(tiff_build
     SOURCE_DIR ${tiff_source}
     BINARY_DIR ${deps_prefix}/${tiff_tree}-build
+    STAMP_DIR ${deps_prefix}/${tiff_tree}-stamp
     CMAKE_ARGS ${deps_args} -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF
         -Dtiff-opengl=OFF -Dcxx=OFF -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF
         -Dwebp=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dzlib=ON
