@@ -61,6 +61,32 @@ ImageHeader BitmapInfoHeader(const ReadFileBytes &read, uint64_t offset, ImageFo
     return Sized(format, static_cast<uint64_t>(width), Magnitude(height) / heightDivisor);
 }
 
+// The orientation stated by the eXIf chunk (a bare TIFF header and its directories) among the
+// chunks from `offset` to the image data; 1 without one.
+int PngOrientation(const ReadFileBytes &read, uint64_t offset) {
+    // Each chunk: length (4, big-endian), type (4), data, CRC (4).
+    uint8_t chunk[8];
+    while (ReadExactly(read, offset, chunk, sizeof chunk)) {
+        const uint32_t length = Be32(chunk);
+        if (length > 0x7FFFFFFFu || std::equal(chunk + 4, chunk + 8, "IDAT") ||
+            std::equal(chunk + 4, chunk + 8, "IEND")) {
+            break; // the chunk must come before the image data
+        }
+        if (std::equal(chunk + 4, chunk + 8, "eXIf")) {
+            // The directory entry of the orientation is near the start: a block stating it past
+            // 64 KB is taken as not stating it.
+            std::vector<uint8_t> exif(6 + std::min<size_t>(length, 64 * 1024));
+            std::copy_n("Exif\0\0", 6, exif.begin());
+            if (!ReadExactly(read, offset + 8, exif.data() + 6, exif.size() - 6)) {
+                break;
+            }
+            return ExifOrientation(exif.data(), exif.size());
+        }
+        offset += 12ull + length;
+    }
+    return 1;
+}
+
 ImageHeader Png(const ReadFileBytes &read, uint64_t offset) {
     // Signature (8), then the IHDR chunk: length (4), type (4), width (4), height (4), big-endian.
     uint8_t header[24];
@@ -68,7 +94,9 @@ ImageHeader Png(const ReadFileBytes &read, uint64_t offset) {
         header[14] != 'D' || header[15] != 'R') {
         return Unsized(ImageFormat::Png);
     }
-    return Sized(ImageFormat::Png, Be32(header + 16), Be32(header + 20));
+    ImageHeader sized = Sized(ImageFormat::Png, Be32(header + 16), Be32(header + 20));
+    sized.orientation = PngOrientation(read, offset + 8 + 12 + Be32(header + 8));
+    return sized;
 }
 
 ImageHeader Gif(const ReadFileBytes &read) {

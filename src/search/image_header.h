@@ -35,7 +35,7 @@ struct ImageHeader {
     // screen), for icons the largest entry.
     uint64_t width = 0;
     uint64_t height = 0;
-    // How the stored picture is turned to stand upright, as EXIF (JPEG) and TIFF state it:
+    // How the stored picture is turned to stand upright, as EXIF (JPEG, a PNG eXIf chunk) and TIFF state it:
     // 1 as stored, 2 mirrored, 3 turned half round, 4 flipped, 5 transposed, 6 turned a quarter
     // clockwise, 7 transversed, 8 turned a quarter anticlockwise. 1 when absent or out of range.
     int orientation = 1;
@@ -56,8 +56,9 @@ int ExifOrientation(const uint8_t *data, size_t size);
 using ReadFileBytes = std::function<size_t(uint64_t offset, uint8_t *buffer, size_t count)>;
 
 // Recognises the format by its signature and reads the dimensions from the header. Reads only
-// headers and directory entries (for JPEG, the marker segments before the frame header), never
-// pixel data; every read is bounded by the file's own structure.
+// headers and directory entries (for JPEG, the marker segments before the frame header; for PNG,
+// the chunks before the image data), never pixel data; every read is bounded by the file's own
+// structure.
 ImageHeader ReadImageHeader(const ReadFileBytes &read);
 
 // Whether a decoder may be let loose on the image: true for an unrecognised format (the image

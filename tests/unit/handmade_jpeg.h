@@ -99,9 +99,9 @@ inline std::vector<uint8_t> UniformGreyJpeg(uint16_t width, uint16_t height, int
     return TwoToneGreyJpeg(width, height, grey, grey, width, scan);
 }
 
-// The JPEG `jpeg` with an EXIF block stating `orientation` put right after its first marker.
-inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t> &jpeg, uint16_t orientation,
-                                                bool bigEndian = false) {
+// An EXIF block stating `orientation`: "Exif\0\0", then a TIFF header and its directory (a PNG
+// eXIf chunk holds the block without its first 6 bytes).
+inline std::vector<uint8_t> ExifBlock(uint16_t orientation, bool bigEndian = false) {
     std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0};
     auto put = [&exif, bigEndian](uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) {
@@ -125,6 +125,13 @@ inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t> &jpeg
     put(orientation, 2);
     put(0, 2);
     put(0, 4); // no next directory
+    return exif;
+}
+
+// The JPEG `jpeg` with an EXIF block stating `orientation` put right after its first marker.
+inline std::vector<uint8_t> WithExifOrientation(const std::vector<uint8_t> &jpeg, uint16_t orientation,
+                                                bool bigEndian = false) {
+    const std::vector<uint8_t> exif = ExifBlock(orientation, bigEndian);
     std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
     out.insert(out.end(), {0xFF, 0xE1, static_cast<uint8_t>((exif.size() + 2) >> 8),
                            static_cast<uint8_t>((exif.size() + 2) & 0xFF)});

@@ -281,6 +281,25 @@ TEST(ImageHeader, OrientationOnlyFromAWellFormedExifTag) {
     cut[34] = 0;
     EXPECT_EQ(HeaderOf(cut).orientation, 1);
     EXPECT_EQ(HeaderOf(cut).width, 400u);
+    // A PNG states it in an eXIf chunk (a bare TIFF header), which counts before the image data.
+    auto chunk = [](Bytes &b, const std::string &type, const Bytes &data) {
+        PutBe(b, data.size(), 4);
+        PutText(b, type);
+        b.insert(b.end(), data.begin(), data.end());
+        PutBe(b, 0, 4); // CRC
+    };
+    const Bytes exif = ExifBlock(6, true);
+    const Bytes bareExif(exif.begin() + 6, exif.end());
+    Bytes png = Png(400, 300);
+    chunk(png, "tEXt", Bytes(3000, 'x'));
+    Bytes late = png;
+    chunk(png, "eXIf", bareExif);
+    chunk(png, "IDAT", Bytes(10));
+    EXPECT_EQ(HeaderOf(png).orientation, 6);
+    EXPECT_EQ(HeaderOf(png).width, 400u);
+    chunk(late, "IDAT", Bytes(10));
+    chunk(late, "eXIf", bareExif);
+    EXPECT_EQ(HeaderOf(late).orientation, 1);
 }
 
 TEST(ImageHeader, LongWalksEndAtTheFileEnd) {
@@ -304,11 +323,11 @@ TEST(ImageHeader, FuzzSeedCorpusFilesReadTheirSizes) {
     const std::filesystem::path corpus =
         (std::filesystem::path(GUISLA_TEST_DATA_DIR) / ".." / "fuzz" / "image_corpus").lexically_normal();
     const std::map<std::string, ImageHeader> expected = {
-        {"png", {ImageFormat::Png, true, 4, 3}},       {"gif", {ImageFormat::Gif, true, 4, 3}},
-        {"bmp", {ImageFormat::Bmp, true, 4, 3}},       {"bmp-rle8", {ImageFormat::Bmp, true, 20000, 20000}},
-        {"jpeg", {ImageFormat::Jpeg, true, 4, 3}},     {"tiff-le", {ImageFormat::Tiff, true, 4, 3}},
-        {"tiff-be", {ImageFormat::Tiff, true, 4, 3}},  {"icon", {ImageFormat::Icon, true, 256, 256}},
-        {"text", {ImageFormat::Unknown, false, 0, 0}},
+        {"png", {ImageFormat::Png, true, 4, 3}},      {"gif", {ImageFormat::Gif, true, 4, 3}},
+        {"bmp", {ImageFormat::Bmp, true, 4, 3}},      {"bmp-rle8", {ImageFormat::Bmp, true, 20000, 20000}},
+        {"jpeg", {ImageFormat::Jpeg, true, 4, 3}},    {"tiff-le", {ImageFormat::Tiff, true, 4, 3}},
+        {"tiff-be", {ImageFormat::Tiff, true, 4, 3}}, {"icon", {ImageFormat::Icon, true, 256, 256}},
+        {"png-exif", {ImageFormat::Png, true, 4, 3}}, {"text", {ImageFormat::Unknown, false, 0, 0}},
     };
     for (const auto &[name, header] : expected) {
         SCOPED_TRACE(name);

@@ -84,7 +84,9 @@ void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
 
 // colourType: PNG_COLOR_TYPE_RGB, _RGBA or _PALETTE (two entries: red and blue, by the pixel's
 // blue channel).
-Bytes EncodePng(uint32_t width, uint32_t height, int colourType, bool interlaced, const Rgba &pixel) {
+// With `exif` (a bare TIFF header and directory) in an eXIf chunk when it is not empty.
+Bytes EncodePng(uint32_t width, uint32_t height, int colourType, bool interlaced, const Rgba &pixel,
+                const Bytes &exif = {}) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -94,6 +96,9 @@ Bytes EncodePng(uint32_t width, uint32_t height, int colourType, bool interlaced
     png_color palette[2] = {{255, 0, 0}, {0, 0, 255}};
     if (colourType == PNG_COLOR_TYPE_PALETTE) {
         png_set_PLTE(png, info, palette, 2);
+    }
+    if (!exif.empty()) {
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(exif.size()), const_cast<png_bytep>(exif.data()));
     }
     png_write_info(png, info);
     const size_t channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : colourType == PNG_COLOR_TYPE_RGB ? 3 : 1;
@@ -362,6 +367,17 @@ TEST(PictureDecode, EveryOrientationStandsUpright) {
     ASSERT_EQ(turned.width, 48u);
     EXPECT_EQ(At(turned, 0, 0), kBlue);
     EXPECT_EQ(At(turned, 47, 0), kRed);
+    // PNG in an eXIf chunk: a small one too, which would otherwise be decoded whole as stored.
+    const Bytes exif = ExifBlock(8);
+    const Bytes png = EncodePng(
+        64, 48, PNG_COLOR_TYPE_RGB, false, [](uint32_t x, uint32_t y) { return Quarters(x, y, 64, 48); },
+        Bytes(exif.begin() + 6, exif.end()));
+    ASSERT_EQ(HeaderOf(png).orientation, 8);
+    const ReducedPicture pngTurned = Decode(png, 48, 64);
+    ASSERT_EQ(pngTurned.status, DecodeStatus::Ok);
+    ASSERT_EQ(pngTurned.width, 48u);
+    EXPECT_EQ(At(pngTurned, 0, 0), kGreen);
+    EXPECT_EQ(At(pngTurned, 47, 0), kYellow);
 }
 
 TEST(PictureDecode, EveryFormatReducedToNoLessThanTheFittedSize) {
