@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 
 #include <jpeglib.h>
 
@@ -15,6 +16,8 @@
 #include <gif_lib.h>
 #include <png.h>
 #include <tiffio.h>
+
+#include "store/record_codec.h"
 
 namespace {
 
@@ -365,21 +368,10 @@ int TiffQuiet(TIFF *, void *, const char *, const char *, va_list) {
     return 1; // handled: nothing is printed
 }
 
-class TiffHandle {
-public:
-    explicit TiffHandle(TIFF *tiff) : tiff_(tiff) {}
-    ~TiffHandle() {
-        if (tiff_ != nullptr) {
-            TIFFClose(tiff_);
-        }
-    }
-    TiffHandle(const TiffHandle &) = delete;
-    TiffHandle &operator=(const TiffHandle &) = delete;
-    TIFF *Get() const { return tiff_; }
-
-private:
-    TIFF *tiff_;
+struct TiffCloser {
+    void operator()(TIFF *tiff) const { TIFFClose(tiff); }
 };
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight,
                         std::vector<ReducingCanvas> &canvasHolder) {
@@ -390,7 +382,7 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     TiffHandle tiff(TIFFClientOpenExt("picture", "rm", file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
                                       nullptr, nullptr, options));
     TIFFOpenOptionsFree(options);
-    if (tiff.Get() == nullptr) {
+    if (tiff.get() == nullptr) {
         return DecodeStatus::Damaged;
     }
     uint32_t width = 0;
@@ -399,20 +391,20 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     uint16_t samples = 0;
     uint16_t photometric = 0;
     uint16_t planar = PLANARCONFIG_CONTIG;
-    if (!TIFFGetField(tiff.Get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tiff.Get(), TIFFTAG_IMAGELENGTH, &height) ||
-        !TIFFGetField(tiff.Get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
+    if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) ||
+        !TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric)) {
         return DecodeStatus::Damaged;
     }
-    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tiff.Get(), TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
     if (!ImageHeaderAcceptable({ImageFormat::Tiff, true, width, height})) {
         return DecodeStatus::TooLarge;
     }
     const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
     const bool supported =
-        bits == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff.Get()) &&
+        bits == 8 && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tiff.get()) &&
         ((photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4)) ||
          (grey && (samples == 1 || samples == 2)) || (photometric == PHOTOMETRIC_PALETTE && samples == 1));
     if (!supported) {
@@ -421,11 +413,11 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     uint16_t *red = nullptr;
     uint16_t *green = nullptr;
     uint16_t *blue = nullptr;
-    if (photometric == PHOTOMETRIC_PALETTE && !TIFFGetField(tiff.Get(), TIFFTAG_COLORMAP, &red, &green, &blue)) {
+    if (photometric == PHOTOMETRIC_PALETTE && !TIFFGetField(tiff.get(), TIFFTAG_COLORMAP, &red, &green, &blue)) {
         return DecodeStatus::Damaged;
     }
     const bool alpha = samples == 4 || (grey && samples == 2);
-    const tmsize_t lineBytes = TIFFScanlineSize(tiff.Get());
+    const tmsize_t lineBytes = TIFFScanlineSize(tiff.get());
     if (lineBytes < static_cast<tmsize_t>(width) * samples) {
         return DecodeStatus::Damaged;
     }
@@ -435,7 +427,7 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
                               ReductionFactor(height, targetHeight));
     ReducingCanvas &canvas = canvasHolder.back();
     for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tiff.Get(), line.data(), y, 0) < 0) {
+        if (TIFFReadScanline(tiff.get(), line.data(), y, 0) < 0) {
             return DecodeStatus::Damaged;
         }
         const uint8_t *samplesOfRow = line.data();
@@ -465,10 +457,6 @@ DecodeStatus DecodeTiff(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
 
 // ---- BMP ----
 
-uint32_t Le32(const uint8_t *p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // Uncompressed Windows bitmaps of 1, 4, 8, 24 or 32 bits a pixel (32 bits: blue, green, red and
 // an unused byte, as GDI+ shows them), bottom-up or top-down, read row by row. Compressed ones
 // (run lengths, bit fields other than the plain layout, embedded JPEG or PNG) and the old OS/2
@@ -479,14 +467,14 @@ DecodeStatus DecodeBmp(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
     if (std::fread(header, 1, sizeof header, file) != sizeof header) {
         return DecodeStatus::Damaged;
     }
-    const uint32_t pixelsAt = Le32(header + 10);
-    const uint32_t infoSize = Le32(header + 14);
-    const int32_t width = static_cast<int32_t>(Le32(header + 18));
-    const int32_t storedHeight = static_cast<int32_t>(Le32(header + 22));
+    const uint32_t pixelsAt = GetU32LE(header + 10);
+    const uint32_t infoSize = GetU32LE(header + 14);
+    const int32_t width = static_cast<int32_t>(GetU32LE(header + 18));
+    const int32_t storedHeight = static_cast<int32_t>(GetU32LE(header + 22));
     const uint32_t planes = header[26] | (header[27] << 8);
     const uint32_t bits = header[28] | (header[29] << 8);
-    const uint32_t compression = Le32(header + 30);
-    const uint32_t coloursUsed = Le32(header + 46);
+    const uint32_t compression = GetU32LE(header + 30);
+    const uint32_t coloursUsed = GetU32LE(header + 46);
     if (infoSize < 40 || planes != 1) {
         return DecodeStatus::Unsupported;
     }
@@ -496,7 +484,8 @@ DecodeStatus DecodeBmp(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
         if (std::fread(masks, 1, sizeof masks, file) != sizeof masks) {
             return DecodeStatus::Damaged;
         }
-        plainBitFields = Le32(masks) == 0x00FF0000u && Le32(masks + 4) == 0x0000FF00u && Le32(masks + 8) == 0x000000FFu;
+        plainBitFields =
+            GetU32LE(masks) == 0x00FF0000u && GetU32LE(masks + 4) == 0x0000FF00u && GetU32LE(masks + 8) == 0x000000FFu;
     }
     const bool palette = bits == 1 || bits == 4 || bits == 8;
     if (!(compression == 0 || plainBitFields) || !(palette || bits == 24 || bits == 32)) {
@@ -556,21 +545,10 @@ int GifRead(GifFileType *gif, GifByteType *bytes, int count) {
     return static_cast<int>(std::fread(bytes, 1, static_cast<size_t>(count), static_cast<std::FILE *>(gif->UserData)));
 }
 
-class GifHandle {
-public:
-    explicit GifHandle(GifFileType *gif) : gif_(gif) {}
-    ~GifHandle() {
-        if (gif_ != nullptr) {
-            DGifCloseFile(gif_, nullptr);
-        }
-    }
-    GifHandle(const GifHandle &) = delete;
-    GifHandle &operator=(const GifHandle &) = delete;
-    GifFileType *Get() const { return gif_; }
-
-private:
-    GifFileType *gif_;
+struct GifCloser {
+    void operator()(GifFileType *gif) const { DGifCloseFile(gif, nullptr); }
 };
+using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
 // The first image of a GIF (as GDI+ shows it), read row by row in any interlacing, placed on its
 // screen; what the image leaves uncovered, and its transparent colour, show white.
@@ -578,13 +556,13 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
                        std::vector<ReducingCanvas> &canvasHolder) {
     int error = 0;
     GifHandle gif(DGifOpen(file, GifRead, &error));
-    if (gif.Get() == nullptr) {
+    if (gif.get() == nullptr) {
         return DecodeStatus::Damaged;
     }
     int transparent = -1;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.Get(), &record) != GIF_OK || record == TERMINATE_RECORD_TYPE) {
+        if (DGifGetRecordType(gif.get(), &record) != GIF_OK || record == TERMINATE_RECORD_TYPE) {
             return DecodeStatus::Damaged; // no image
         }
         if (record == IMAGE_DESC_RECORD_TYPE) {
@@ -595,29 +573,29 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
         }
         int code = 0;
         GifByteType *block = nullptr;
-        if (DGifGetExtension(gif.Get(), &code, &block) != GIF_OK) {
+        if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) {
             return DecodeStatus::Damaged;
         }
         if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4 && (block[1] & 0x01) != 0) {
             transparent = block[4];
         }
         while (block != nullptr) {
-            if (DGifGetExtensionNext(gif.Get(), &block) != GIF_OK) {
+            if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) {
                 return DecodeStatus::Damaged;
             }
         }
     }
-    if (DGifGetImageDesc(gif.Get()) != GIF_OK) {
+    if (DGifGetImageDesc(gif.get()) != GIF_OK) {
         return DecodeStatus::Damaged;
     }
-    const GifImageDesc &image = gif.Get()->Image;
-    const ColorMapObject *colours = image.ColorMap != nullptr ? image.ColorMap : gif.Get()->SColorMap;
+    const GifImageDesc &image = gif.get()->Image;
+    const ColorMapObject *colours = image.ColorMap != nullptr ? image.ColorMap : gif.get()->SColorMap;
     const uint32_t left = static_cast<uint32_t>(image.Left);
     const uint32_t top = static_cast<uint32_t>(image.Top);
     const uint32_t frameWidth = static_cast<uint32_t>(image.Width);
     const uint32_t frameHeight = static_cast<uint32_t>(image.Height);
-    const uint32_t width = std::max<uint32_t>(static_cast<uint32_t>(gif.Get()->SWidth), left + frameWidth);
-    const uint32_t height = std::max<uint32_t>(static_cast<uint32_t>(gif.Get()->SHeight), top + frameHeight);
+    const uint32_t width = std::max<uint32_t>(static_cast<uint32_t>(gif.get()->SWidth), left + frameWidth);
+    const uint32_t height = std::max<uint32_t>(static_cast<uint32_t>(gif.get()->SHeight), top + frameHeight);
     if (width == 0 || height == 0 || frameWidth == 0 || frameHeight == 0) {
         return DecodeStatus::Damaged;
     }
@@ -656,7 +634,7 @@ DecodeStatus DecodeGif(std::FILE *file, uint32_t targetWidth, uint32_t targetHei
         const uint32_t start = image.Interlace ? starts[pass] : 0;
         const uint32_t step = image.Interlace ? steps[pass] : 1;
         for (uint32_t y = start; y < frameHeight; y += step) {
-            if (DGifGetLine(gif.Get(), line.data(), static_cast<int>(frameWidth)) != GIF_OK) {
+            if (DGifGetLine(gif.get(), line.data(), static_cast<int>(frameWidth)) != GIF_OK) {
                 return DecodeStatus::Damaged;
             }
             addFrameRow(y);
