@@ -1,8 +1,18 @@
-// The file layer's system half on Windows: CreateFileW with no sharing, positioned I/O through
-// OVERLAPPED offsets on a synchronous handle.
+// The file layer's system half on Windows: CreateFileW with no sharing, positioned I/O on a
+// synchronous handle (writes through OVERLAPPED offsets, reads through NtReadFile's offset).
 #include <windows.h>
+#include <winternl.h>
 
 #include "store/file_platform.h"
+
+// The call that ReadFile makes with an OVERLAPPED offset, made here without the completion
+// context that ReadFile adds (the OVERLAPPED itself): given one, Wine asks its server after every
+// read whether a completion port waits on the handle, about 50 microseconds a read, which made a
+// pass over 1.5 GB in 2.5 MB blocks a third slower than the plain read of the file. On a
+// synchronous handle the system serialises the reads and moves the file pointer alike.
+extern "C" NTSTATUS NTAPI NtReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID apcContext,
+                                     PIO_STATUS_BLOCK status, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                                     PULONG key);
 
 namespace {
 
@@ -39,6 +49,8 @@ OVERLAPPED OverlappedAt(int64_t offset) {
 
 // ReadFile and WriteFile take a 32-bit count; larger requests go in pieces of this size.
 constexpr size_t kMaxChunk = 1u << 30;
+
+constexpr NTSTATUS kStatusEndOfFile = static_cast<NTSTATUS>(0xC0000011L);
 
 } // namespace
 
@@ -109,19 +121,21 @@ FileStatus PlatformRead(intptr_t handle, int64_t offset, uint8_t *buffer, size_t
     got = 0;
     while (got < count) {
         const size_t want = count - got < kMaxChunk ? count - got : kMaxChunk;
-        OVERLAPPED overlapped = OverlappedAt(offset + static_cast<int64_t>(got));
-        DWORD n = 0;
-        if (!ReadFile(Handle(handle), buffer + got, static_cast<DWORD>(want), &n, &overlapped)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_HANDLE_EOF) {
-                break;
-            }
-            return StatusFromError(error);
-        }
-        if (n == 0) {
+        LARGE_INTEGER at;
+        at.QuadPart = offset + static_cast<int64_t>(got);
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status = NtReadFile(Handle(handle), nullptr, nullptr, nullptr, &io, buffer + got,
+                                           static_cast<ULONG>(want), &at, nullptr);
+        if (status == kStatusEndOfFile) {
             break;
         }
-        got += n;
+        if (status < 0) { // an error status
+            return StatusFromError(RtlNtStatusToDosError(status));
+        }
+        if (io.Information == 0) {
+            break;
+        }
+        got += static_cast<size_t>(io.Information);
     }
     return FileStatus::Ok;
 }
