@@ -14,7 +14,7 @@
 namespace {
 
 constexpr char kMagic[8] = {'G', 'U', 'I', 'S', 'L', 'A', 'I', 'X'};
-constexpr size_t kHeaderBytes = 52;
+constexpr size_t kHeaderBytes = 84;
 // A kept file larger than this is not read (the index of a store of millions of recipes is far
 // smaller): a hostile length must not make the program allocate without bound.
 constexpr int64_t kMaxIndexFileBytes = int64_t{1} << 31;
@@ -198,10 +198,27 @@ bool FieldsAre(const ScanState &scan, const std::vector<WantedField> &wanted) {
     return true;
 }
 
-// Whether `index` covers a part of the open data file of length `size` that still holds the
-// bytes it was made from.
-bool Fits(const StoreIndex &index, const StoreFile &dataFile, int64_t size) {
-    if (index.print.end > size) {
+DataFileStamp StampOf(const FileIdentity &identity) {
+    return {identity.volume, identity.file, identity.size, identity.modified};
+}
+
+// Whether what the system says of the data file (`now`, nullptr when it says nothing) allows it to
+// be the file the index was made from: not another file (another file number: a copy put in its
+// place, whatever its bytes), nor the same file written since while it kept its length.
+bool StampAllows(const DataFileStamp &stamp, const FileIdentity *now) {
+    if (now == nullptr || stamp.modified == 0 || now->modified == 0) {
+        return true; // the bytes decide
+    }
+    if (stamp.file != 0 && (stamp.volume != now->volume || stamp.file != now->file)) {
+        return false;
+    }
+    return now->size != stamp.size || now->modified == stamp.modified;
+}
+
+// Whether `index` covers a part of the open data file of length `size` (whose identity is
+// `identity`, nullptr when not known) that still holds the bytes it was made from.
+bool Fits(const StoreIndex &index, const StoreFile &dataFile, int64_t size, const FileIdentity *identity) {
+    if (index.print.end > size || !StampAllows(index.stamp, identity)) {
         return false;
     }
     DataFilePrint now;
@@ -230,16 +247,18 @@ bool ScanUpTo(StoreIndex &index, const StoreFile &dataFile, int64_t end, const S
 }
 
 // The held index for this data file, taken from memory or from the kept file, when it fits the
-// file; else nullptr. `searchedField` empty: any field list.
+// file; else nullptr. `searchedField` empty: any field list. `identity`: the data file's, nullptr
+// when not known; `settled`: it has been left alone long enough for it to be trusted that an
+// index seen to fit the file with this identity still does.
 HeldIndex *FittingIndex(const StoreFile &dataFile, int64_t size, const std::string &searchedField,
-                        const FileIdentity *identity) {
+                        const FileIdentity *identity, bool settled) {
     const std::filesystem::path dataPath = DataFilePath();
     const bool anyFields = searchedField.empty();
     if (held != nullptr && held->dataFile == dataPath && (anyFields || held->searchedField == searchedField)) {
-        if (identity != nullptr && held->verified && held->verifiedAs == *identity) {
+        if (settled && identity != nullptr && held->verified && held->verifiedAs == *identity) {
             return held.get();
         }
-        if (Fits(held->index, dataFile, size)) {
+        if (Fits(held->index, dataFile, size, identity)) {
             return held.get();
         }
     }
@@ -257,7 +276,7 @@ HeldIndex *FittingIndex(const StoreFile &dataFile, int64_t size, const std::stri
     if (anyFields && !FieldsAre(loaded->index.scan, IndexedFields(loaded->searchedField))) {
         return nullptr;
     }
-    if (!Fits(loaded->index, dataFile, size)) {
+    if (!Fits(loaded->index, dataFile, size, identity)) {
         return nullptr;
     }
     loaded->dataFile = dataPath;
@@ -310,6 +329,10 @@ std::string EncodeStoreIndex(const StoreIndex &index) {
     PutU64(out, static_cast<uint64_t>(index.print.end));
     PutU64(out, index.print.head);
     PutU64(out, index.print.tail);
+    PutU64(out, index.stamp.volume);
+    PutU64(out, index.stamp.file);
+    PutU64(out, static_cast<uint64_t>(index.stamp.size));
+    PutU64(out, static_cast<uint64_t>(index.stamp.modified));
     PutU32LE(word, static_cast<uint32_t>(index.scan.fields.size()));
     out.append(reinterpret_cast<const char *>(word), 4);
     for (const FieldScanState &field : index.scan.fields) {
@@ -353,7 +376,8 @@ bool DecodeStoreIndex(const uint8_t *bytes, size_t size, StoreIndex &index) {
         return false;
     }
     index.print = {end, GetU64LE(bytes + 32), GetU64LE(bytes + 40)};
-    const uint32_t fieldCount = GetU32LE(bytes + 48);
+    index.stamp = {GetU64LE(bytes + 48), GetU64LE(bytes + 56), GetI64LE(bytes + 64), GetI64LE(bytes + 72)};
+    const uint32_t fieldCount = GetU32LE(bytes + 80);
     Reader reader{bytes + kHeaderBytes, bytes + size - 8};
     // Each field takes at least 18 bytes.
     if (fieldCount > reader.Left() / 18) {
@@ -398,14 +422,15 @@ const StoreIndex *UpdateStoreIndex(const StoreFile &dataFile, const std::string 
     // The file's identity is taken before its bytes are checked: a change after this makes it
     // differ from what is kept, so the next update checks the bytes again.
     FileIdentity identity;
-    const bool identified = StoreFileIdentityOf(dataFile, identity) == FileStatus::Ok && identity.settled;
+    const bool identified = StoreFileIdentityOf(dataFile, identity) == FileStatus::Ok;
     int64_t size = 0;
     if (StoreFileSize(dataFile, size) != FileStatus::Ok) {
         held.reset();
         return nullptr;
     }
     const int64_t end = size / kRecordSize * kRecordSize;
-    HeldIndex *index = FittingIndex(dataFile, size, searchedField, identified ? &identity : nullptr);
+    HeldIndex *index =
+        FittingIndex(dataFile, size, searchedField, identified ? &identity : nullptr, identified && identity.settled);
     bool fresh = false;
     if (index == nullptr) {
         held = std::make_unique<HeldIndex>();
@@ -415,15 +440,17 @@ const StoreIndex *UpdateStoreIndex(const StoreFile &dataFile, const std::string 
         index = held.get();
         fresh = true;
     }
-    index->verified = identified;
+    index->verified = identified && identity.settled;
     index->verifiedAs = identity;
-    if (!fresh && index->index.print.end == end) {
+    const DataFileStamp stamp = identified ? StampOf(identity) : DataFileStamp();
+    if (!fresh && index->index.print.end == end && index->index.stamp == stamp) {
         return &index->index;
     }
     if (!ScanUpTo(index->index, dataFile, end, progress) || !PrintDataFile(dataFile, end, index->index.print)) {
         held.reset();
         return nullptr;
     }
+    index->index.stamp = stamp;
     WriteKeptFile(index->index);
     return &index->index;
 }
@@ -446,7 +473,7 @@ void ExtendStoreIndex(const SavedRecords &saved) {
     }
     // The file has just grown by the save: its identity differs from the one kept, so the bytes
     // the index covers are checked.
-    HeldIndex *index = FittingIndex(dataFile, size, std::string(), nullptr);
+    HeldIndex *index = FittingIndex(dataFile, size, std::string(), &identity, false);
     if (index == nullptr || index->index.scan.end > saved.start || saved.start % kRecordSize != 0) {
         return;
     }
@@ -469,5 +496,6 @@ void ExtendStoreIndex(const SavedRecords &saved) {
     }
     index->verified = identity.settled;
     index->verifiedAs = identity;
+    index->index.stamp = StampOf(identity);
     WriteKeptFile(index->index);
 }

@@ -7,6 +7,9 @@
 // covers and hashes of the first and last bytes of that length; it is used only when the data
 // file is at least that long and still holds those bytes there (the store only ever appends),
 // and only when its own length, version, checksum and every offset and length in it are sound.
+// It also names the data file as the system knew it then (volume, file number, length and
+// modification time): another file put in its place, whatever its bytes, or the same file
+// written since without growing (rewritten in place, or grown and cut back) is read anew.
 // Otherwise the pass starts again from offset 0 and a fresh kept file replaces it. Deleting it is
 // harmless. It is written whole to a new file which then replaces the old one, so a write cut
 // short leaves either the old file or one that fails its checks. When it cannot be written or
@@ -22,7 +25,10 @@
 //   24      8     data file length covered (a multiple of 38)
 //   32      8     hash of the data file's first min(4096, covered) bytes
 //   40      8     hash of the last min(4096, covered) bytes of the covered length
-//   48      4     number of fields, then each field:
+//   48      8     the data file's volume, then its file number (0: not known)
+//   64      8     the data file's length, then its modification time (the system's units; 0: not
+//                 known), as they were when the index last covered it
+//   80      4     number of fields, then each field:
 //                   1 byte name length, the name, 1 byte wantBytes (0 or 1),
 //                   8 bytes count of reported values, each: key, firstOffset, lastOffset,
 //                     length (8 bytes each), then `length` value bytes when wantBytes,
@@ -40,7 +46,7 @@
 #include "store/file.h"
 #include "store/record_codec.h"
 
-inline constexpr uint32_t kStoreIndexVersion = 1;
+inline constexpr uint32_t kStoreIndexVersion = 2;
 // Bytes hashed at the start and at the end of the covered part of the data file.
 inline constexpr int64_t kIndexPrintBytes = 4096;
 
@@ -52,9 +58,19 @@ struct DataFilePrint {
     bool operator==(const DataFilePrint &) const = default;
 };
 
+// The data file as the system knew it when the index last covered it.
+struct DataFileStamp {
+    uint64_t volume = 0;
+    uint64_t file = 0; // 0: not known
+    int64_t size = 0;
+    int64_t modified = 0; // 0: not known
+    bool operator==(const DataFileStamp &) const = default;
+};
+
 struct StoreIndex {
     ScanState scan; // scan.end == print.end
     DataFilePrint print;
+    DataFileStamp stamp;
 };
 
 // The fields an index for a search of `searchedField` holds, in this order: the searched field

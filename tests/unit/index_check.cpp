@@ -15,7 +15,8 @@
 namespace {
 
 bool SameIndex(const StoreIndex &a, const StoreIndex &b) {
-    if (!(a.print == b.print) || a.scan.end != b.scan.end || a.scan.fields.size() != b.scan.fields.size()) {
+    if (!(a.print == b.print) || !(a.stamp == b.stamp) || a.scan.end != b.scan.end ||
+        a.scan.fields.size() != b.scan.fields.size()) {
         return false;
     }
     for (size_t f = 0; f < a.scan.fields.size(); ++f) {
@@ -70,6 +71,9 @@ std::string CheckIndexInput(const uint8_t *data, size_t size, const std::filesys
             const size_t count = static_cast<size_t>(std::min<int64_t>(end, kIndexPrintBytes));
             PutU64LE(kept.data() + 32, IndexHash(store.data(), count));
             PutU64LE(kept.data() + 40, IndexHash(store.data() + end - static_cast<int64_t>(count), count));
+        }
+        if (kept.size() >= 88) {
+            PutU64LE(kept.data() + 72, 0); // no modification time: the data file's bytes decide
         }
         PutU64LE(kept.data() + kept.size() - 8, IndexHash(kept.data(), kept.size() - 8));
     }

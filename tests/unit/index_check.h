@@ -8,7 +8,8 @@
 #include <string>
 
 // `data` is a kept index file whose length field, checksum and data-file hashes the check puts
-// right first (so that inputs reach the parts behind them). It is decoded; when it decodes, it
+// right first, and whose data-file modification time it clears (so that inputs reach the parts
+// behind them). It is decoded; when it decodes, it
 // must encode and decode back to the same index. Then it is laid beside a small fixed store in
 // `folder` and used by a search and by opening every result: nothing may crash, every result key
 // must lie in 1 .. the last key, and a fresh kept file must then decode. Returns "" when all

@@ -555,6 +555,35 @@ TEST_F(Search, AnotherStoreOrADamagedKeptFileIsIndexedAnew) {
     ForgetSearchPass();
     EXPECT_EQ(CompareAllWithOracle(rewritten), "");
 
+    // A store changed in its middle only, its length and its first and last 4 KB kept: rewritten in
+    // place (and so written later), then replaced by another file that carries the modification
+    // time of the one the index was made from, as a restored copy keeps it.
+    std::vector<uint8_t> big;
+    std::vector<uint8_t> bigChanged;
+    for (int64_t key = 1; key <= 120; ++key) {
+        const std::string category = key % 3 == 0 ? "Arroz" : "Sopas";
+        AppendRecipe(big, key, "Plato " + std::to_string(key), category);
+        AppendRecipe(bigChanged, key, "Plato " + std::to_string(key), key == 60 ? "Sopas" : category);
+    }
+    ASSERT_EQ(big.size(), bigChanged.size());
+    ASSERT_TRUE(std::equal(big.begin(), big.begin() + kIndexPrintBytes, bigChanged.begin()));
+    ASSERT_TRUE(std::equal(big.end() - kIndexPrintBytes, big.end(), bigChanged.end() - kIndexPrintBytes));
+    const std::filesystem::path dataFile = folder_.Path() / "guisla.zbd";
+    WriteStore(big);
+    ForgetSearchPass();
+    ASSERT_EQ(CompareAllWithOracle(big), "");
+    const auto madeAt = std::filesystem::last_write_time(dataFile);
+    WriteStore(bigChanged);
+    std::filesystem::last_write_time(dataFile, madeAt + std::chrono::seconds(2));
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(bigChanged), "") << "rewritten in place";
+    const std::filesystem::path copy = folder_.Path() / "copia.zbd";
+    WriteWholeFile(copy, big);
+    std::filesystem::last_write_time(copy, std::filesystem::last_write_time(dataFile));
+    std::filesystem::rename(copy, dataFile);
+    ForgetSearchPass();
+    EXPECT_EQ(CompareAllWithOracle(big), "") << "another file in its place";
+
     // Damaged kept files of the first store, each tried after a restart.
     WriteStore(first);
     StoreIndex good;
