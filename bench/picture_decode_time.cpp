@@ -1,7 +1,7 @@
 // Time and peak memory of the picture display's decoding, natively, for photo-like pictures of
 // the sizes phones and cameras write: JPEGs of 12, 50, 108 and 200 MP, a 100 MP PNG and a 100 MP
-// TIFF (smooth gradients with noise, so that they compress like photos), a 24 MP progressive JPEG,
-// a 200 MP BMP and a 200 MP GIF. Each picture is written
+// TIFF (smooth gradients with noise, so that they compress like photos), progressive JPEGs of 24
+// and 200 MP, a 200 MP BMP and a 200 MP GIF. Each picture is written
 // once into FOLDER, then decoded for the picture box (header, fitting, reduced decoding) in a child
 // process of its own, cold (the file evicted from the page cache: fsync + POSIX_FADV_DONTNEED) and
 // warm, next to one sequential read of the same file in the same state. Peak memory is the child's
@@ -279,6 +279,7 @@ int main(int argc, char **argv) {
         {"PNG 100 MP", "p100.png", 11547, 8660, WritePng},
         {"TIFF 100 MP (LZW)", "p100.tif", 11547, 8660, WriteTiff},
         {"progressive JPEG 24 MP", "p24p.jpg", 6000, 4000, WriteProgressiveJpeg},
+        {"progressive JPEG 200 MP", "p200p.jpg", 16320, 12240, WriteProgressiveJpeg},
         {"BMP 200 MP (24 bits)", "p200.bmp", 16320, 12240, WriteBmp},
         {"GIF 200 MP", "p200.gif", 16320, 12240, WriteGif},
     };

@@ -9,6 +9,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <jpeglib.h>
 
@@ -178,13 +179,112 @@ void JpegMessage(j_common_ptr cinfo, int level) {
     }
 }
 
+// A coefficient array of a progressive JPEG read at an eighth of its size, holding only the
+// first coefficient (DC) of each block. The library keeps all 64 coefficients of every block
+// until the whole file is read, 600 MB for 200 MP, where this keeps 2 bytes a block. Read at an
+// eighth, a block of the brightness becomes one pixel, its mean, which only that coefficient
+// gives. The library still reads the other coefficients from the file into a window of the rows
+// it works on (they are not kept), and is handed blocks without them to draw from: the colour,
+// stored at half resolution, is then drawn flat over each 2 x 2 pixels instead of from its first
+// few coefficients (a difference that the fitting's averaging all but removes).
+struct DcOnlyArray {
+    JDIMENSION blocksPerRow = 0;
+    JDIMENSION rows = 0;
+    JDIMENSION maxAccess = 0;
+    std::vector<JCOEF> dc;             // rows x blocksPerRow
+    std::vector<JCOEF> window;         // maxAccess x blocksPerRow blocks of DCTSIZE2 coefficients
+    std::vector<JBLOCKROW> windowRows; // into `window`
+    JDIMENSION windowStart = 0;
+    JDIMENSION windowCount = 0;
+};
+
 // Everything the JPEG decoding needs that outlives a longjmp.
 struct JpegWork {
     jpeg_decompress_struct cinfo;
     JpegError error;
     std::vector<uint8_t> row;
     ReducingCanvas *canvas = nullptr;
+    std::vector<std::unique_ptr<DcOnlyArray>> dcArrays;
+    uint64_t dcBytes = 0;
 };
+
+// What the library's coefficient arrays of a progressive JPEG take: every block of every
+// component, its rows and columns rounded up to whole MCUs, 64 coefficients of 2 bytes.
+uint64_t ProgressiveCoefficientBytes(const jpeg_decompress_struct &cinfo) {
+    uint64_t bytes = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info &component = cinfo.comp_info[c];
+        const uint64_t h = static_cast<uint64_t>(component.h_samp_factor);
+        const uint64_t v = static_cast<uint64_t>(component.v_samp_factor);
+        bytes += (component.width_in_blocks + h - 1) / h * h * ((component.height_in_blocks + v - 1) / v * v) *
+                 sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
+jvirt_barray_ptr RequestDcOnlyArray(j_common_ptr cinfo, int, boolean, JDIMENSION blocksPerRow, JDIMENSION rows,
+                                    JDIMENSION maxAccess) {
+    auto *work = static_cast<JpegWork *>(cinfo->client_data);
+    work->dcBytes +=
+        (static_cast<uint64_t>(blocksPerRow) * rows + uint64_t{blocksPerRow} * maxAccess * DCTSIZE2) * sizeof(JCOEF);
+    if (work->dcBytes > kDecoderMemoryLimit || maxAccess == 0) {
+        ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    }
+    DcOnlyArray *array = nullptr;
+    bool allocated = true;
+    try {
+        work->dcArrays.push_back(std::make_unique<DcOnlyArray>());
+        array = work->dcArrays.back().get();
+        array->dc.assign(static_cast<size_t>(blocksPerRow) * rows, 0);
+        array->window.assign(static_cast<size_t>(blocksPerRow) * maxAccess * DCTSIZE2, 0);
+        array->windowRows.resize(maxAccess);
+    } catch (const std::bad_alloc &) {
+        allocated = false;
+    }
+    if (!allocated) {
+        ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    }
+    array->blocksPerRow = blocksPerRow;
+    array->rows = rows;
+    array->maxAccess = maxAccess;
+    for (JDIMENSION r = 0; r < maxAccess; ++r) {
+        array->windowRows[r] =
+            reinterpret_cast<JBLOCKROW>(array->window.data() + static_cast<size_t>(r) * blocksPerRow * DCTSIZE2);
+    }
+    return reinterpret_cast<jvirt_barray_ptr>(array);
+}
+
+// Hands the library rows [start, start + count) of an array: the first coefficients of the rows
+// handed out before are kept, and the window then carries those of the rows asked for; to be
+// drawn (not `writable`), with the other coefficients 0.
+JBLOCKARRAY AccessDcOnlyArray(j_common_ptr cinfo, jvirt_barray_ptr handle, JDIMENSION start, JDIMENSION count,
+                              boolean writable) {
+    auto *array = reinterpret_cast<DcOnlyArray *>(handle);
+    if (count > array->maxAccess || start > array->rows || count > array->rows - start) {
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    }
+    const size_t perRow = array->blocksPerRow;
+    for (JDIMENSION r = 0; r < array->windowCount; ++r) {
+        JCOEF *dc = array->dc.data() + (array->windowStart + r) * perRow;
+        const JBLOCK *blocks = array->windowRows[r];
+        for (size_t b = 0; b < perRow; ++b) {
+            dc[b] = blocks[b][0];
+        }
+    }
+    for (JDIMENSION r = 0; r < count; ++r) {
+        const JCOEF *dc = array->dc.data() + (start + r) * perRow;
+        JBLOCK *blocks = array->windowRows[r];
+        if (!writable) {
+            std::memset(blocks, 0, perRow * sizeof(JBLOCK));
+        }
+        for (size_t b = 0; b < perRow; ++b) {
+            blocks[b][0] = dc[b];
+        }
+    }
+    array->windowStart = start;
+    array->windowCount = count;
+    return array->windowRows.data();
+}
 
 DecodeStatus DecodeJpeg(std::FILE *file, uint32_t targetWidth, uint32_t targetHeight, JpegWork &work,
                         std::vector<ReducingCanvas> &canvasHolder) {
@@ -205,18 +305,28 @@ DecodeStatus DecodeJpeg(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
         jpeg_destroy_decompress(&cinfo);
         return DecodeStatus::TooLarge; // the frame header disagrees with the first one read
     }
-    if (cinfo.progressive_mode) {
+    const uint32_t fx = ReductionFactor(cinfo.image_width, targetWidth);
+    const uint32_t fy = ReductionFactor(cinfo.image_height, targetHeight);
+    const uint32_t both = fx < fy ? fx : fy;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = both >= 8 ? 8 : both >= 4 ? 4 : both >= 2 ? 2 : 1;
+    if (cinfo.progressive_mode && ProgressiveCoefficientBytes(cinfo) <= kDecoderMemoryLimit) {
+        // The library keeps its coefficients within the bound of any picture.
+    } else if (cinfo.progressive_mode && cinfo.scale_denom == 8) {
+        // Its coefficient arrays keep only what an eighth needs. Block smoothing, which guesses
+        // the coefficients of scans not yet read from the neighbouring blocks, is for pictures
+        // shown while they load, not once read whole.
+        cinfo.client_data = &work;
+        cinfo.mem->request_virt_barray = RequestDcOnlyArray;
+        cinfo.mem->access_virt_barray = AccessDcOnlyArray;
+        cinfo.do_block_smoothing = FALSE;
+    } else if (cinfo.progressive_mode) {
         if (static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height > kWholePictureLimit) {
             jpeg_destroy_decompress(&cinfo);
             return DecodeStatus::TooLarge;
         }
         cinfo.mem->max_memory_to_use = static_cast<long>(kProgressiveJpegMemoryLimit);
     }
-    const uint32_t fx = ReductionFactor(cinfo.image_width, targetWidth);
-    const uint32_t fy = ReductionFactor(cinfo.image_height, targetHeight);
-    const uint32_t both = fx < fy ? fx : fy;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = both >= 8 ? 8 : both >= 4 ? 4 : both >= 2 ? 2 : 1;
     cinfo.out_color_space = JCS_RGB; // grey and CMYK/YCCK pictures become RGB too
     cinfo.dct_method = JDCT_ISLOW;
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {

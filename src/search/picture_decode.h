@@ -15,7 +15,7 @@
 enum class DecodeStatus {
     Ok,
     Unsupported, // a format or a layout these decoders do not read (another decoder may)
-    TooLarge,    // would need more memory than a display may take (a huge progressive JPEG)
+    TooLarge,    // would need more memory than a display may take
     Damaged,     // cut short or corrupt
 };
 
@@ -33,9 +33,12 @@ struct ReducedPicture {
 inline constexpr uint64_t kDecoderMemoryLimit = 56ull * 1024 * 1024;
 // Pictures of up to this many pixels were always shown, decoded whole (by GDI+).
 inline constexpr uint64_t kWholePictureLimit = 100'000'000;
-// A progressive JPEG keeps all its coefficients while it is read, 2 bytes a sample, whatever the
-// scale it is read at: so it may take more, as much as a picture of kWholePictureLimit pixels
-// with full colour needs (its whole decoding took more still), and a larger one is TooLarge.
+// The library keeps all the coefficients of a progressive JPEG while it reads it, 2 bytes a
+// sample, whatever the scale. Read at an eighth, only the first coefficient of each block is kept
+// (a picture up to the largest shown fits in kDecoderMemoryLimit); read at a larger scale (a
+// picture less than 8 times the box on a side), such a picture may take as much as one of
+// kWholePictureLimit pixels with full colour needs (its whole decoding took more still), and a
+// larger one is TooLarge.
 inline constexpr uint64_t kProgressiveJpegMemoryLimit = kWholePictureLimit * 3 * 2 + 16ull * 1024 * 1024;
 
 // Decodes `file` (read from its start; it stays the caller's), whose header was read as `header`

@@ -10,9 +10,11 @@
 // A baseline greyscale JPEG of width x height pixels, each 8 x 8 block of the grey level
 // tone(x, y) of its top left pixel (levels are exact at 128 + 8 * k, k in -15..15; others round
 // down to such a step). With `scan` false the file ends right after its headers (a decoding bomb
-// when the sides are large).
+// when the sides are large). `progressive`: a progressive JPEG instead, whose one scan holds the
+// blocks' first coefficients (the others, never sent, are 0 as in the baseline file).
 template <typename Tone>
-std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone &tone, bool scan = true) {
+std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone &tone, bool scan = true,
+                                    bool progressive = false) {
     std::vector<uint8_t> b = {0xFF, 0xD8};
     auto segment = [&b](uint8_t marker, const std::vector<uint8_t> &body) {
         b.insert(b.end(), {0xFF, marker, static_cast<uint8_t>((body.size() + 2) >> 8),
@@ -22,13 +24,14 @@ std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone 
     std::vector<uint8_t> quant(65, 1);
     quant[0] = 0; // table 0, 8-bit values, all 1
     segment(0xDB, quant);
-    segment(0xC0, {8, static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height & 0xFF),
-                   static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width & 0xFF), 1, 1, 0x11, 0});
+    segment(progressive ? 0xC2 : 0xC0,
+            {8, static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height & 0xFF),
+             static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width & 0xFF), 1, 1, 0x11, 0});
     // DC table: "0" is a difference of 0, "10000" + c - 1 a difference of category c (1..11);
     // AC table: "0" ends the block at once (every block is flat).
     segment(0xC4, {0x00, 1, 0, 0, 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
-    segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    segment(0xDA, {1, 1, 0x00, 0, static_cast<uint8_t>(progressive ? 0 : 63), 0});
     if (!scan) {
         return b;
     }
@@ -57,7 +60,7 @@ std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone 
             const int diff = dc - previous;
             previous = dc;
             if (diff == 0) {
-                put(0, 2); // difference 0, end of block
+                put(0, progressive ? 1 : 2); // difference 0 (and end of block)
                 continue;
             }
             const int magnitude = diff < 0 ? -diff : diff;
@@ -68,7 +71,9 @@ std::vector<uint8_t> GreyBlocksJpeg(uint16_t width, uint16_t height, const Tone 
             const int value = diff > 0 ? diff : diff + (1 << category) - 1; // negatives: one's complement
             put(static_cast<uint32_t>(16 + category - 1), 5);
             put(static_cast<uint32_t>(value), category);
-            put(0, 1);
+            if (!progressive) {
+                put(0, 1);
+            }
         }
     }
     if (count > 0) {
@@ -87,11 +92,14 @@ inline std::vector<uint8_t> TwoToneGreyJpeg(uint16_t width, uint16_t height, int
 
 // Four grey quarters: top left, top right, bottom left, bottom right.
 inline std::vector<uint8_t> QuarterGreyJpeg(uint16_t width, uint16_t height, int topLeft, int topRight, int bottomLeft,
-                                            int bottomRight) {
-    return GreyBlocksJpeg(width, height, [=](uint32_t x, uint32_t y) {
-        const bool right = x >= width / 2u;
-        return y < height / 2u ? (right ? topRight : topLeft) : (right ? bottomRight : bottomLeft);
-    });
+                                            int bottomRight, bool progressive = false) {
+    return GreyBlocksJpeg(
+        width, height,
+        [=](uint32_t x, uint32_t y) {
+            const bool right = x >= width / 2u;
+            return y < height / 2u ? (right ? topRight : topLeft) : (right ? bottomRight : bottomLeft);
+        },
+        true, progressive);
 }
 
 // A uniform grey JPEG (see TwoToneGreyJpeg): 200 MP take 0.8 MB and a few milliseconds to make.

@@ -443,6 +443,17 @@ TEST(PictureDecode, TwoHundredMegapixelJpegIsReducedOnTheWay) {
     EXPECT_EQ(picture.height, 255u);
     EXPECT_TRUE(Near(At(picture, 0, 0), 0xFFC8C8C8, 2));
     EXPECT_TRUE(Near(At(picture, 339, 254), 0xFFC8C8C8, 2));
+    // The same size progressive, as an editor may save it: the library would keep 400 MB of
+    // coefficients while reading it; only what an eighth needs is kept.
+    const Bytes progressive = QuarterGreyJpeg(16320, 12240, 56, 104, 152, 200, true);
+    const ReducedPicture shown = Decode(progressive, 327, 245);
+    ASSERT_EQ(shown.status, DecodeStatus::Ok);
+    EXPECT_EQ(shown.width, 340u);
+    EXPECT_EQ(shown.height, 255u);
+    EXPECT_TRUE(Near(At(shown, 0, 0), 0xFF383838, 2));
+    EXPECT_TRUE(Near(At(shown, 339, 0), 0xFF686868, 2));
+    EXPECT_TRUE(Near(At(shown, 0, 254), 0xFF989898, 2));
+    EXPECT_TRUE(Near(At(shown, 339, 254), 0xFFC8C8C8, 2));
 }
 
 TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
@@ -450,10 +461,11 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     const Bytes bomb = UniformGreyJpeg(60000, 60000, 128, false);
     EXPECT_LT(bomb.size(), 400u);
     EXPECT_EQ(Decode(bomb, 327, 327).status, DecodeStatus::TooLarge);
-    // A progressive JPEG keeps every coefficient while it is read: 5000 x 5000 needs 75 MB, more
-    // than other pictures may take, and is shown all the same, as such pictures always were; one
-    // beyond the pictures ever decoded whole is refused from its header. Turned by its
-    // orientation 6 like any other: the stored bottom left corner comes to the top left.
+    // A progressive JPEG whose coefficients would take more than other pictures may (5000 x 5000:
+    // 75 MB) is read keeping only the first coefficient of each block, and its colour drawn flat
+    // over 2 x 2 pixels of the eighth: close to the same picture saved as a baseline JPEG, whose
+    // colour the library draws from its first coefficients. Turned by its orientation 6 like any
+    // other: the stored bottom left corner comes to the top left.
     const Rgba quarters = [](uint32_t x, uint32_t y) { return Quarters(x, y, 5000, 5000); };
     const Bytes progressive = WithExifOrientation(EncodeJpeg(5000, 5000, quarters, true), 6);
     const ReducedPicture shown = Decode(progressive, 327, 327);
@@ -461,6 +473,24 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
     EXPECT_TRUE(Near(At(shown, 0, 0), kBlue));
     EXPECT_TRUE(Near(At(shown, shown.width - 1, 0), kRed));
     EXPECT_TRUE(Near(At(shown, shown.width - 1, shown.height - 1), kGreen));
+    const ReducedPicture baseline = Decode(WithExifOrientation(EncodeJpeg(5000, 5000, quarters), 6), 327, 327);
+    ASSERT_EQ(baseline.pixels.size(), shown.pixels.size());
+    // Apart from a pixel or two along the edges between colours, the same: a wrong first
+    // coefficient anywhere would move whole blocks.
+    double total = 0;
+    size_t far = 0;
+    for (size_t i = 0; i < shown.pixels.size(); ++i) {
+        for (int shift : {0, 8, 16}) {
+            const int difference = std::abs(static_cast<int>((shown.pixels[i] >> shift) & 0xFF) -
+                                            static_cast<int>((baseline.pixels[i] >> shift) & 0xFF));
+            total += difference;
+            far += difference > 16 ? 1 : 0;
+        }
+    }
+    const double values = 3.0 * static_cast<double>(shown.pixels.size());
+    EXPECT_LT(total / values, 0.5);
+    EXPECT_LT(static_cast<double>(far) / values, 0.01);
+    // A frame header that says progressive over a baseline scan: damaged, found once read.
     Bytes hugeProgressive = UniformGreyJpeg(10001, 10000, 128);
     for (size_t i = 0; i + 1 < hugeProgressive.size(); ++i) {
         if (hugeProgressive[i] == 0xFF && hugeProgressive[i + 1] == 0xC0) {
@@ -469,7 +499,7 @@ TEST(PictureDecode, BombsAndDamagedFilesAreRefused) {
         }
     }
     EXPECT_EQ(HeaderOf(hugeProgressive).width, 10001u);
-    EXPECT_EQ(Decode(hugeProgressive, 327, 327).status, DecodeStatus::TooLarge);
+    EXPECT_EQ(Decode(hugeProgressive, 327, 327).status, DecodeStatus::Damaged);
     const Bytes smallProgressive = EncodeJpeg(
         400, 300, [](uint32_t, uint32_t) { return kBlue; }, true);
     EXPECT_EQ(Decode(smallProgressive, 327, 245).status, DecodeStatus::Ok);
