@@ -310,9 +310,7 @@ DecodeStatus DecodeJpeg(std::FILE *file, uint32_t targetWidth, uint32_t targetHe
     const uint32_t both = fx < fy ? fx : fy;
     cinfo.scale_num = 1;
     cinfo.scale_denom = both >= 8 ? 8 : both >= 4 ? 4 : both >= 2 ? 2 : 1;
-    if (cinfo.progressive_mode && ProgressiveCoefficientBytes(cinfo) <= kDecoderMemoryLimit) {
-        // The library keeps its coefficients within the bound of any picture.
-    } else if (cinfo.progressive_mode && cinfo.scale_denom == 8) {
+    if (cinfo.progressive_mode && cinfo.scale_denom == 8 && ProgressiveCoefficientBytes(cinfo) > kDecoderMemoryLimit) {
         // Its coefficient arrays keep only what an eighth needs. Block smoothing, which guesses
         // the coefficients of scans not yet read from the neighbouring blocks, is for pictures
         // shown while they load, not once read whole.

@@ -34,11 +34,11 @@ inline constexpr uint64_t kDecoderMemoryLimit = 56ull * 1024 * 1024;
 // Pictures of up to this many pixels were always shown, decoded whole (by GDI+).
 inline constexpr uint64_t kWholePictureLimit = 100'000'000;
 // The library keeps all the coefficients of a progressive JPEG while it reads it, 2 bytes a
-// sample, whatever the scale. Read at an eighth, only the first coefficient of each block is kept
-// (a picture up to the largest shown fits in kDecoderMemoryLimit); read at a larger scale (a
-// picture less than 8 times the box on a side), such a picture may take as much as one of
-// kWholePictureLimit pixels with full colour needs (its whole decoding took more still), and a
-// larger one is TooLarge.
+// sample, whatever the scale. When they would take more than kDecoderMemoryLimit and the picture
+// is read at an eighth, only the first coefficient of each block is kept (a picture up to the
+// largest shown then fits in kDecoderMemoryLimit). Otherwise the library keeps them all: such a
+// picture may take as much as one of kWholePictureLimit pixels with full colour needs (its whole
+// decoding took more still), and a larger one is TooLarge.
 inline constexpr uint64_t kProgressiveJpegMemoryLimit = kWholePictureLimit * 3 * 2 + 16ull * 1024 * 1024;
 
 // Decodes `file` (read from its start; it stays the caller's), whose header was read as `header`
