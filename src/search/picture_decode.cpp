@@ -196,6 +196,7 @@ struct DcOnlyArray {
     std::vector<JBLOCKROW> windowRows; // into `window`
     JDIMENSION windowStart = 0;
     JDIMENSION windowCount = 0;
+    bool windowWritable = false; // handed out to be written: its first coefficients may have changed
 };
 
 // Everything the JPEG decoding needs that outlives a longjmp.
@@ -255,8 +256,8 @@ jvirt_barray_ptr RequestDcOnlyArray(j_common_ptr cinfo, int, boolean, JDIMENSION
 }
 
 // Hands the library rows [start, start + count) of an array: the first coefficients of the rows
-// handed out before are kept, and the window then carries those of the rows asked for; to be
-// drawn (not `writable`), with the other coefficients 0.
+// handed out before to be written are kept, and the window then carries those of the rows asked
+// for; to be drawn (not `writable`), with the other coefficients 0.
 JBLOCKARRAY AccessDcOnlyArray(j_common_ptr cinfo, jvirt_barray_ptr handle, JDIMENSION start, JDIMENSION count,
                               boolean writable) {
     auto *array = reinterpret_cast<DcOnlyArray *>(handle);
@@ -264,7 +265,7 @@ JBLOCKARRAY AccessDcOnlyArray(j_common_ptr cinfo, jvirt_barray_ptr handle, JDIME
         ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
     }
     const size_t perRow = array->blocksPerRow;
-    for (JDIMENSION r = 0; r < array->windowCount; ++r) {
+    for (JDIMENSION r = 0; array->windowWritable && r < array->windowCount; ++r) {
         JCOEF *dc = array->dc.data() + (array->windowStart + r) * perRow;
         const JBLOCK *blocks = array->windowRows[r];
         for (size_t b = 0; b < perRow; ++b) {
@@ -283,6 +284,7 @@ JBLOCKARRAY AccessDcOnlyArray(j_common_ptr cinfo, jvirt_barray_ptr handle, JDIME
     }
     array->windowStart = start;
     array->windowCount = count;
+    array->windowWritable = writable != FALSE;
     return array->windowRows.data();
 }
 
